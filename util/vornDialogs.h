@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+namespace qb {
+
+// The message boxes of the program. Windows and pages talk to this interface
+// only, so that tests can answer the boxes and read what they said.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+    // Info box: caption "提示", information icon, one OK button.
+    virtual void info(const QString& text) = 0;
+    // Yes/no box: caption "提示", question icon; true exactly when Yes was chosen.
+    virtual bool yesNo(const QString& question) = 0;
+    // The failure report: error icon, one OK button, the given caption.
+    virtual void failure(const QString& text, const QString& caption) = 0;
+};
+
+// The real boxes: application-modal QMessageBox without a parent window.
+class MessageBoxDialogs : public Dialogs
+{
+public:
+    void info(const QString& text) override;
+    bool yesNo(const QString& question) override;
+    void failure(const QString& text, const QString& caption) override;
+};
+
+} // namespace qb
