@@ -100,11 +100,18 @@ signals:
 private:
     [[noreturn]] void fail(const QString& message) const;
     void requireActive() const;
+    RecordSetCursor& cursor() const;
+    int requireField(const QString& field) const;
+    void settlePendingEdit();
+    void setCurrent(int index, bool eof, bool force = false);
+    void checkWidths(const std::vector<QVariant>& values, const std::vector<bool>& assigned) const;
+    int insertRow(const std::vector<QVariant>& values, const std::vector<bool>& assigned);
 
     QString m_name;
     Connection* m_connection = nullptr;
     QStringList m_sql;
     std::unique_ptr<RecordSetCursor> m_cursor;
+    mutable bool m_lazyFirst = false;
 };
 
 } // namespace qb

@@ -1,0 +1,678 @@
+#include "store/RecordSet.h"
+
+#include "store/Connection.h"
+#include "store/JetText.h"
+#include "store/StoreError.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <list>
+#include <sqlcipher/sqlite3.h>
+#include <unordered_map>
+
+namespace qb {
+
+namespace {
+
+const QString kClosed = QStringLiteral("Cannot perform this operation on a closed dataset");
+const QString kEmpty = QStringLiteral("Cannot perform this operation on an empty dataset");
+const QString kNoCurrent = QStringLiteral(
+    "Either BOF or EOF is True, or the current record has been deleted. Requested operation requires a "
+    "current record");
+const QString kNotEditing = QStringLiteral("Dataset not in edit or insert mode");
+const QString kReadOnly = QStringLiteral("This record set cannot be updated");
+
+// Rows are read from the engine in batches of this many, and this many
+// batches are kept; a grid page and a scroll through it stay in memory.
+constexpr int kBatchRows = 256;
+constexpr size_t kCachedBatches = 32;
+
+using Row = std::vector<QVariant>;
+
+struct Column
+{
+    QString name;
+    int width = 0; // most characters; 0 = no limit
+    bool longText = false;
+};
+
+// One prepared statement, finalized when it goes out of scope.
+class Statement
+{
+public:
+    Statement(sqlite3* db, const QString& sql) : m_db(db)
+    {
+        const QByteArray utf8 = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) != SQLITE_OK) {
+            const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+            sqlite3_finalize(m_stmt);
+            throw StoreError(message);
+        }
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    sqlite3_stmt* get() const { return m_stmt; }
+
+    void bind(int index, const QString& text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    void bind(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
+
+    // True while there is a row; throws the engine's text on failure.
+    bool step()
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        throw StoreError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    }
+
+    QVariant value(int column) const
+    {
+        switch (sqlite3_column_type(m_stmt, column)) {
+        case SQLITE_NULL:
+            return QVariant();
+        case SQLITE_INTEGER:
+            return QVariant(qint64(sqlite3_column_int64(m_stmt, column)));
+        case SQLITE_FLOAT:
+            return QVariant(sqlite3_column_double(m_stmt, column));
+        case SQLITE_BLOB:
+            return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, column)),
+                                       sqlite3_column_bytes(m_stmt, column)));
+        default:
+            return QVariant(QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
+                sqlite3_column_bytes(m_stmt, column)));
+        }
+    }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+QString quoteName(const QString& name)
+{
+    QString out = name;
+    out.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + out + u'"';
+}
+
+QString textOf(const QVariant& value)
+{
+    if (value.isNull())
+        return QString();
+    if (value.typeId() == QMetaType::QByteArray)
+        return QString::fromUtf8(value.toByteArray());
+    return value.toString();
+}
+
+} // namespace
+
+// The open state of a record set: its columns, the ids of its rows in order,
+// a cache of rows read, the current position and a pending edit.
+class RecordSetCursor
+{
+public:
+    Connection* connection = nullptr;
+    // Keyed record sets read rows of `table` by row id. Others hold `rows`.
+    bool keyed = false;
+    QString table;
+    QString condition;
+    QString statement;
+    std::vector<Column> columns;
+
+    bool keysLoaded = false;
+    std::vector<qint64> keys;
+    std::vector<Row> rows; // only for record sets that are not keyed
+
+    int current = -1;
+    bool eof = true;
+
+    enum class EditMode { None, Edit, Insert };
+    EditMode editMode = EditMode::None;
+    Row editRow;
+    std::vector<bool> assigned;
+
+    mutable std::unordered_map<int, std::vector<Row>> batches;
+    mutable std::list<int> batchOrder; // most recently used first
+
+    int count()
+    {
+        ensureKeys();
+        return keyed ? int(keys.size()) : int(rows.size());
+    }
+
+    void ensureKeys()
+    {
+        if (!keyed || keysLoaded)
+            return;
+        QString sql = QStringLiteral("select rowid from ") + table;
+        if (!condition.isEmpty())
+            sql += QStringLiteral(" where (") + condition + u')';
+        sql += QStringLiteral(" order by rowid");
+        Statement st(connection->handle(), sql);
+        std::vector<qint64> loaded;
+        while (st.step())
+            loaded.push_back(sqlite3_column_int64(st.get(), 0));
+        keys = std::move(loaded);
+        keysLoaded = true;
+    }
+
+    int columnIndex(const QString& field) const
+    {
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (columns[i].name.compare(field, Qt::CaseInsensitive) == 0)
+                return int(i);
+        return -1;
+    }
+
+    void forgetRows() const
+    {
+        batches.clear();
+        batchOrder.clear();
+    }
+
+    const Row& row(int index) const
+    {
+        if (!keyed)
+            return rows[size_t(index)];
+        const int batch = index / kBatchRows;
+        auto found = batches.find(batch);
+        if (found == batches.end()) {
+            found = batches.emplace(batch, readBatch(batch)).first;
+            batchOrder.push_front(batch);
+            if (batchOrder.size() > kCachedBatches) {
+                batches.erase(batchOrder.back());
+                batchOrder.pop_back();
+            }
+        } else if (batchOrder.front() != batch) {
+            batchOrder.remove(batch);
+            batchOrder.push_front(batch);
+        }
+        return found->second[size_t(index % kBatchRows)];
+    }
+
+    // Reads the rows of one batch. A dense run of ids is read as one range;
+    // a sparse one (the hits of a search) by its ids, so that a few hits far
+    // apart never make the engine walk the rows between them.
+    std::vector<Row> readBatch(int batch) const
+    {
+        const size_t begin = size_t(batch) * kBatchRows;
+        const size_t end = std::min(keys.size(), begin + kBatchRows);
+        const qint64 low = keys[begin];
+        const qint64 high = keys[end - 1];
+        const size_t n = end - begin;
+        QString sql = QStringLiteral("select rowid, * from ") + table + QStringLiteral(" where rowid ");
+        const bool dense = quint64(high - low) < 4 * n;
+        if (dense) {
+            sql += QStringLiteral("between ?1 and ?2");
+        } else {
+            sql += QStringLiteral("in (");
+            for (size_t i = 0; i < n; ++i)
+                sql += i ? QStringLiteral(",?") : QStringLiteral("?");
+            sql += u')';
+        }
+        Statement st(connection->handle(), sql);
+        if (dense) {
+            st.bind(1, low);
+            st.bind(2, high);
+        } else {
+            for (size_t i = 0; i < n; ++i)
+                st.bind(int(i + 1), keys[begin + i]);
+        }
+        std::vector<Row> out(n, Row(columns.size()));
+        while (st.step()) {
+            const qint64 id = sqlite3_column_int64(st.get(), 0);
+            const auto at = std::lower_bound(keys.begin() + qsizetype(begin), keys.begin() + qsizetype(end), id);
+            if (at == keys.begin() + qsizetype(end) || *at != id)
+                continue;
+            Row& r = out[size_t(at - keys.begin()) - begin];
+            for (size_t c = 0; c < columns.size(); ++c)
+                r[c] = st.value(int(c + 1));
+        }
+        return out;
+    }
+};
+
+RecordSet::RecordSet(const QString& name, QObject* parent) : QObject(parent), m_name(name)
+{
+    setObjectName(name);
+}
+
+RecordSet::~RecordSet() = default;
+
+void RecordSet::fail(const QString& message) const
+{
+    throw StoreError(m_name.isEmpty() ? message : m_name + QStringLiteral(": ") + message);
+}
+
+void RecordSet::requireActive() const
+{
+    if (!m_cursor)
+        fail(kClosed);
+}
+
+void RecordSet::setConnection(Connection* connection)
+{
+    m_connection = connection;
+}
+
+void RecordSet::clearSql()
+{
+    m_sql.clear();
+}
+
+void RecordSet::addSql(const QString& line)
+{
+    m_sql.append(line);
+}
+
+QString RecordSet::sql() const
+{
+    return m_sql.join(u'\n');
+}
+
+bool RecordSet::active() const
+{
+    return m_cursor != nullptr;
+}
+
+void RecordSet::open()
+{
+    if (m_cursor)
+        return;
+    if (!m_connection)
+        fail(QStringLiteral("Missing Connection or ConnectionString"));
+    auto cursor = std::make_unique<RecordSetCursor>();
+    cursor->connection = m_connection;
+    cursor->statement = sql();
+
+    static const QRegularExpression simple(
+        QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+([^\\s;()]+)(?:\\s+where\\s+(.*?))?\\s*;?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto match = simple.match(cursor->statement);
+    sqlite3* db = m_connection->handle();
+    if (match.hasMatch()) {
+        cursor->keyed = true;
+        cursor->table = match.captured(1);
+        cursor->condition = match.captured(2);
+        // Preparing the statement checks the table and the condition now, as
+        // opening would; the rows themselves are read when first needed.
+        QString probe = QStringLiteral("select rowid, * from ") + cursor->table;
+        if (!cursor->condition.isEmpty())
+            probe += QStringLiteral(" where (") + cursor->condition + u')';
+        Statement st(db, probe);
+        const int n = sqlite3_column_count(st.get());
+        for (int c = 1; c < n; ++c) {
+            const QString type = QString::fromUtf8(sqlite3_column_decltype(st.get(), c));
+            cursor->columns.push_back({QString::fromUtf8(sqlite3_column_name(st.get(), c)),
+                                       jet::declaredWidth(type), jet::isLongText(type)});
+        }
+    } else {
+        Statement st(db, cursor->statement);
+        const int n = sqlite3_column_count(st.get());
+        for (int c = 0; c < n; ++c) {
+            const char* type = sqlite3_column_decltype(st.get(), c);
+            cursor->columns.push_back({QString::fromUtf8(sqlite3_column_name(st.get(), c)), 0,
+                                       type && jet::isLongText(QString::fromUtf8(type))});
+        }
+        while (st.step()) {
+            Row r(static_cast<size_t>(n));
+            for (int c = 0; c < n; ++c)
+                r[size_t(c)] = st.value(c);
+            cursor->rows.push_back(std::move(r));
+        }
+    }
+    m_cursor = std::move(cursor);
+    m_cursor->current = -1;
+    m_cursor->eof = true;
+    if (!m_cursor->keyed || m_cursor->keysLoaded)
+        first();
+    else
+        m_lazyFirst = true;
+    emit reset();
+}
+
+void RecordSet::close()
+{
+    if (!m_cursor)
+        return;
+    m_cursor.reset();
+    m_lazyFirst = false;
+    emit reset();
+}
+
+void RecordSet::execSql()
+{
+    if (!m_connection)
+        fail(QStringLiteral("Missing Connection or ConnectionString"));
+    m_connection->execute(sql());
+}
+
+// A keyed record set reads its row ids on first use; until then it stands on
+// its first row, which is where opening leaves every record set.
+RecordSetCursor& RecordSet::cursor() const
+{
+    requireActive();
+    if (m_lazyFirst) {
+        m_lazyFirst = false;
+        const int n = m_cursor->count();
+        m_cursor->current = n > 0 ? 0 : -1;
+        m_cursor->eof = n == 0;
+    }
+    return *m_cursor;
+}
+
+void RecordSet::settlePendingEdit()
+{
+    RecordSetCursor& c = *m_cursor;
+    if (c.editMode == RecordSetCursor::EditMode::None)
+        return;
+    if (std::find(c.assigned.begin(), c.assigned.end(), true) != c.assigned.end())
+        post();
+    else
+        cancel();
+}
+
+void RecordSet::setCurrent(int index, bool eof, bool force)
+{
+    RecordSetCursor& c = *m_cursor;
+    const bool moved = force || c.current != index;
+    c.current = index;
+    c.eof = eof;
+    if (moved)
+        emit currentChanged(index);
+}
+
+void RecordSet::first()
+{
+    RecordSetCursor& c = cursor();
+    settlePendingEdit();
+    const int n = c.count();
+    setCurrent(n > 0 ? 0 : -1, n == 0);
+}
+
+void RecordSet::next()
+{
+    RecordSetCursor& c = cursor();
+    settlePendingEdit();
+    if (c.current + 1 < c.count())
+        setCurrent(c.current + 1, false);
+    else
+        c.eof = true;
+}
+
+bool RecordSet::eof() const
+{
+    return cursor().eof;
+}
+
+int RecordSet::recordCount() const
+{
+    return cursor().count();
+}
+
+int RecordSet::currentIndex() const
+{
+    return m_cursor ? cursor().current : -1;
+}
+
+void RecordSet::moveTo(int index)
+{
+    RecordSetCursor& c = cursor();
+    settlePendingEdit();
+    const int n = c.count();
+    if (n == 0)
+        return;
+    setCurrent(std::clamp(index, 0, n - 1), false);
+}
+
+int RecordSet::fieldCount() const
+{
+    return m_cursor ? int(m_cursor->columns.size()) : 0;
+}
+
+QStringList RecordSet::fieldNames() const
+{
+    QStringList names;
+    if (m_cursor)
+        for (const Column& column : m_cursor->columns)
+            names.append(column.name);
+    return names;
+}
+
+int RecordSet::requireField(const QString& field) const
+{
+    const int index = m_cursor->columnIndex(field);
+    if (index < 0)
+        fail(QStringLiteral("Field '%1' not found").arg(field));
+    return index;
+}
+
+QString RecordSet::fieldAsText(const QString& field) const
+{
+    RecordSetCursor& c = cursor();
+    const int column = requireField(field);
+    if (c.editMode != RecordSetCursor::EditMode::None)
+        return textOf(c.editRow[size_t(column)]);
+    if (c.current < 0)
+        fail(kNoCurrent);
+    return textOf(c.row(c.current)[size_t(column)]);
+}
+
+void RecordSet::checkWidths(const Row& values, const std::vector<bool>& assigned) const
+{
+    const auto& columns = m_cursor->columns;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (!assigned[i] || columns[i].width <= 0 || values[i].isNull())
+            continue;
+        const qsizetype length = textOf(values[i]).size();
+        if (length > columns[i].width)
+            fail(QStringLiteral("“%1”最多只能有 %2 个字符，这里有 %3 个，请缩短后再保存")
+                     .arg(columns[i].name)
+                     .arg(columns[i].width)
+                     .arg(length));
+    }
+}
+
+int RecordSet::insertRow(const Row& values, const std::vector<bool>& assigned)
+{
+    RecordSetCursor& c = *m_cursor;
+    if (!c.keyed)
+        fail(kReadOnly);
+    checkWidths(values, assigned);
+    QStringList names;
+    QStringList marks;
+    for (size_t i = 0; i < c.columns.size(); ++i) {
+        if (assigned[i]) {
+            names.append(quoteName(c.columns[i].name));
+            marks.append(QStringLiteral("?"));
+        }
+    }
+    const QString sql = names.isEmpty()
+                            ? QStringLiteral("insert into %1 default values").arg(c.table)
+                            : QStringLiteral("insert into %1 (%2) values (%3)")
+                                  .arg(c.table, names.join(u','), marks.join(u','));
+    sqlite3* db = c.connection->handle();
+    Statement st(db, sql);
+    int bindIndex = 1;
+    for (size_t i = 0; i < c.columns.size(); ++i)
+        if (assigned[i])
+            st.bind(bindIndex++, textOf(values[i]));
+    st.step();
+    const qint64 id = sqlite3_last_insert_rowid(db);
+
+    // The new row joins the record set in id order, which for an
+    // auto-numbered key is at its end.
+    c.ensureKeys();
+    const auto at = std::lower_bound(c.keys.begin(), c.keys.end(), id);
+    const int index = int(at - c.keys.begin());
+    c.keys.insert(at, id);
+    c.forgetRows();
+    emit rowInserted(index);
+    return index;
+}
+
+void RecordSet::appendRecord(const std::vector<std::optional<QString>>& values)
+{
+    RecordSetCursor& c = cursor();
+    settlePendingEdit();
+    if (values.size() > c.columns.size())
+        fail(QStringLiteral("Too many values for the fields of the record set"));
+    Row row(c.columns.size());
+    std::vector<bool> assigned(c.columns.size(), false);
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (values[i]) {
+            row[i] = *values[i];
+            assigned[i] = true;
+        }
+    }
+    setCurrent(insertRow(row, assigned), false, true);
+}
+
+bool RecordSet::locate(const QString& field, const QString& value)
+{
+    RecordSetCursor& c = cursor();
+    settlePendingEdit();
+    const int column = requireField(field);
+    if (!c.keyed) {
+        for (size_t i = 0; i < c.rows.size(); ++i) {
+            if (textOf(c.rows[i][size_t(column)]) == value) {
+                setCurrent(int(i), false);
+                return true;
+            }
+        }
+        return false;
+    }
+    c.ensureKeys();
+    Statement st(c.connection->handle(), QStringLiteral("select rowid from %1 where %2 = ?1 order by rowid")
+                                             .arg(c.table, quoteName(c.columns[size_t(column)].name)));
+    st.bind(1, value);
+    while (st.step()) {
+        const qint64 id = sqlite3_column_int64(st.get(), 0);
+        const auto at = std::lower_bound(c.keys.begin(), c.keys.end(), id);
+        if (at != c.keys.end() && *at == id) {
+            setCurrent(int(at - c.keys.begin()), false);
+            return true;
+        }
+    }
+    return false;
+}
+
+void RecordSet::edit()
+{
+    RecordSetCursor& c = cursor();
+    if (c.editMode != RecordSetCursor::EditMode::None)
+        return;
+    if (!c.keyed)
+        fail(kReadOnly);
+    const int n = c.count();
+    if (n == 0) {
+        c.editMode = RecordSetCursor::EditMode::Insert;
+        c.editRow.assign(c.columns.size(), QVariant());
+    } else {
+        if (c.current < 0)
+            fail(kNoCurrent);
+        c.editMode = RecordSetCursor::EditMode::Edit;
+        c.editRow = c.row(c.current);
+    }
+    c.assigned.assign(c.columns.size(), false);
+}
+
+bool RecordSet::editing() const
+{
+    return m_cursor && m_cursor->editMode != RecordSetCursor::EditMode::None;
+}
+
+void RecordSet::setFieldValue(const QString& field, const QString& value)
+{
+    RecordSetCursor& c = cursor();
+    const int column = requireField(field);
+    if (c.editMode == RecordSetCursor::EditMode::None)
+        fail(kNotEditing);
+    c.editRow[size_t(column)] = value;
+    c.assigned[size_t(column)] = true;
+}
+
+void RecordSet::post()
+{
+    RecordSetCursor& c = cursor();
+    if (c.editMode == RecordSetCursor::EditMode::None)
+        fail(kNotEditing);
+    if (c.editMode == RecordSetCursor::EditMode::Insert) {
+        const int index = insertRow(c.editRow, c.assigned);
+        c.editMode = RecordSetCursor::EditMode::None;
+        setCurrent(index, false, true);
+        return;
+    }
+    checkWidths(c.editRow, c.assigned);
+    QStringList sets;
+    for (size_t i = 0; i < c.columns.size(); ++i)
+        if (c.assigned[i])
+            sets.append(quoteName(c.columns[i].name) + QStringLiteral(" = ?"));
+    if (!sets.isEmpty()) {
+        Statement st(c.connection->handle(),
+                     QStringLiteral("update %1 set %2 where rowid = ?").arg(c.table, sets.join(u',')));
+        int bindIndex = 1;
+        for (size_t i = 0; i < c.columns.size(); ++i)
+            if (c.assigned[i])
+                st.bind(bindIndex++, textOf(c.editRow[i]));
+        st.bind(bindIndex, c.keys[size_t(c.current)]);
+        st.step();
+    }
+    c.editMode = RecordSetCursor::EditMode::None;
+    c.forgetRows();
+    emit rowChanged(c.current);
+}
+
+void RecordSet::cancel()
+{
+    if (m_cursor)
+        m_cursor->editMode = RecordSetCursor::EditMode::None;
+}
+
+void RecordSet::deleteRecord()
+{
+    RecordSetCursor& c = cursor();
+    if (c.editMode == RecordSetCursor::EditMode::Insert)
+        cancel();
+    if (c.count() == 0)
+        fail(kEmpty);
+    if (!c.keyed)
+        fail(kReadOnly);
+    if (c.current < 0)
+        fail(kNoCurrent);
+    c.editMode = RecordSetCursor::EditMode::None;
+    const int index = c.current;
+    Statement st(c.connection->handle(), QStringLiteral("delete from %1 where rowid = ?1").arg(c.table));
+    st.bind(1, c.keys[size_t(index)]);
+    st.step();
+    c.keys.erase(c.keys.begin() + index);
+    c.forgetRows();
+    emit rowRemoved(index);
+    // The row after the deleted one becomes current; after the last, the new last.
+    const int n = int(c.keys.size());
+    // The row at `index` is another one now, so the grid hears of it even
+    // when the number stays.
+    setCurrent(n == 0 ? -1 : std::min(index, n - 1), n == 0, true);
+}
+
+QString RecordSet::displayText(int row, int column) const
+{
+    RecordSetCursor& c = cursor();
+    if (row < 0 || row >= c.count() || column < 0 || column >= int(c.columns.size()))
+        return QString();
+    const QVariant& value = c.row(row)[size_t(column)];
+    if (c.columns[size_t(column)].longText)
+        return value.isNull() ? QStringLiteral("(WideMemo)") : QStringLiteral("(WIDEMEMO)");
+    return textOf(value);
+}
+
+} // namespace qb

@@ -1,0 +1,152 @@
+#include "util/picture/PictureLoader.h"
+
+#include "util/picture/Decoders.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+
+namespace qb {
+
+PictureError::PictureError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message)
+{
+}
+
+namespace picture {
+
+namespace {
+
+// Far beyond any scan or photo of a receipt; the limit keeps a hostile or
+// mistaken file (a disk image named .jpg) from being read into memory whole.
+constexpr qint64 maxFileBytes = 256LL * 1024 * 1024;
+
+std::optional<Format> formatOfExtension(const QString& extension)
+{
+    const QString e = extension.toLower();
+    if (e == u"jpg" || e == u"jpeg")
+        return Format::Jpeg;
+    if (e == u"bmp")
+        return Format::Bmp;
+    if (e == u"ico")
+        return Format::Ico;
+    if (e == u"tif" || e == u"tiff")
+        return Format::Tiff;
+    if (e == u"emf")
+        return Format::Emf;
+    if (e == u"wmf")
+        return Format::Wmf;
+    return std::nullopt;
+}
+
+QByteArray readPictureFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw PictureError(QStringLiteral("图片文件“%1”不存在").arg(path));
+    if (info.isDir())
+        throw PictureError(QStringLiteral("无法打开图片文件“%1”：这是一个文件夹").arg(path));
+    if (!info.isFile())
+        throw PictureError(QStringLiteral("无法打开图片文件“%1”：这不是普通文件").arg(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw PictureError(QStringLiteral("无法打开图片文件“%1”：%2").arg(path, file.errorString()));
+    // Read one byte more than allowed so that a file that grew after the
+    // size test is still caught.
+    const QByteArray bytes = file.read(maxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        throw PictureError(QStringLiteral("无法读取图片文件“%1”：%2").arg(path, file.errorString()));
+    if (bytes.size() > maxFileBytes)
+        throw PictureError(
+            QStringLiteral("图片文件“%1”太大（超过 %2 MB），无法显示").arg(path).arg(maxFileBytes >> 20));
+    return bytes;
+}
+
+QImage decodeAs(Format format, const QByteArray& bytes, QSize box)
+{
+    switch (format) {
+    case Format::Jpeg:
+        return decodeJpeg(bytes, box);
+    case Format::Bmp:
+    case Format::Ico:
+        return decodeQtBitmap(bytes, format);
+    case Format::Tiff:
+        return decodeTiff(bytes);
+    case Format::Emf:
+        return decodeEmf(bytes, box);
+    case Format::Wmf:
+        return decodeWmf(bytes, box);
+    }
+    Q_UNREACHABLE();
+}
+
+} // namespace
+
+std::optional<Format> formatOfContent(const QByteArray& bytes)
+{
+    const auto startsWith = [&](const char* signature, qsizetype length) {
+        return bytes.size() >= length && std::memcmp(bytes.constData(), signature, size_t(length)) == 0;
+    };
+    if (startsWith("\xFF\xD8", 2))
+        return Format::Jpeg;
+    if (startsWith("BM", 2))
+        return Format::Bmp;
+    if (startsWith("II*\0", 4) || startsWith("MM\0*", 4) || startsWith("II+\0", 4) || startsWith("MM\0+", 4))
+        return Format::Tiff;
+    if (startsWith("\0\0\1\0", 4))
+        return Format::Ico;
+    if (bytes.size() >= 44 && le32(bytes.constData()) == 1 && std::memcmp(bytes.constData() + 40, " EMF", 4) == 0)
+        return Format::Emf;
+    if (startsWith("\xD7\xCD\xC6\x9A", 4))
+        return Format::Wmf;
+    if (bytes.size() >= 6) {
+        const char* p = bytes.constData();
+        const quint16 type = le16(p), headerWords = le16(p + 2), version = le16(p + 4);
+        if ((type == 1 || type == 2) && headerWords == 9 && (version == 0x0100 || version == 0x0300))
+            return Format::Wmf;
+    }
+    return std::nullopt;
+}
+
+void checkPictureSize(qint64 width, qint64 height)
+{
+    if (width > maxSide || height > maxSide || width * height > maxPixels)
+        throw PictureError(QStringLiteral("图片太大（%1 × %2 像素），无法显示").arg(width).arg(height));
+}
+
+QImage newImage(QSize size, QImage::Format format)
+{
+    QImage image(size, format);
+    if (image.isNull())
+        throw PictureError(
+            QStringLiteral("内存不足，无法显示图片（%1 × %2 像素）").arg(size.width()).arg(size.height()));
+    return image;
+}
+
+QSize vectorRenderSize(QSizeF natural, QSize box)
+{
+    if (!box.isEmpty()) {
+        checkPictureSize(box.width(), box.height());
+        return box;
+    }
+    const qint64 width = qMax<qint64>(1, qRound64(qAbs(natural.width())));
+    const qint64 height = qMax<qint64>(1, qRound64(qAbs(natural.height())));
+    checkPictureSize(width, height);
+    return QSize(int(width), int(height));
+}
+
+} // namespace picture
+
+QImage loadPicture(const QString& path, QSize box)
+{
+    const auto byExtension = picture::formatOfExtension(QFileInfo(path).suffix());
+    if (!byExtension)
+        throw PictureError(QStringLiteral("Unknown picture file extension (.%1)").arg(QFileInfo(path).suffix()));
+    const QByteArray bytes = picture::readPictureFile(path);
+    // The picture folder keeps bitmaps, icons, TIFFs and metafiles under
+    // numbered ".jpg" names, so a recognised signature outranks the name.
+    // Content nobody recognises goes to the extension's decoder, whose
+    // failure is what the user should read.
+    return picture::decodeAs(picture::formatOfContent(bytes).value_or(*byExtension), bytes, box);
+}
+
+} // namespace qb
