@@ -1,0 +1,215 @@
+#include "login/Form_mm.h"
+
+#include "login/vornjiami.h"
+#include "store/RecordSet.h"
+#include "store/vorndata.h"
+#include "ui_Form_mm.h"
+#include "util/FailureReport.h"
+#include "util/Trim.h"
+#include "util/vornDialogs.h"
+
+#include <QIcon>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+namespace qb {
+
+namespace {
+
+const QString kInitialPassword = QStringLiteral("583920");
+
+bool hasOnlyByteUnits(const QString& text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
+
+} // namespace
+
+Form_mm::Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& report,
+                 std::function<void()> showMain, std::function<void()> endProcess, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::Form_mm>()), m_connection(adoConnection1), m_dialogs(dialogs),
+      m_report(report), m_showMain(std::move(showMain)), m_endProcess(std::move(endProcess)),
+      m_ADOQuery_mm(new RecordSet(QStringLiteral("ADOQuery_mm"), this))
+{
+    m_ui->setupUi(this);
+    m_ADOQuery_mm->setObjectName(QStringLiteral("ADOQuery_mm"));
+
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    // Designer keeps point sizes only; the dialog's font is given in pixels.
+    QFont dialogFont = font();
+    dialogFont.setPixelSize(16);
+    setFont(dialogFont);
+
+    // The pictures may be missing from a build; a button without one still works.
+    m_ui->BitBtn1->setIcon(QIcon(QStringLiteral(":/key.png")));
+    m_ui->BitBtn3->setIcon(QIcon(QStringLiteral(":/fold.png")));
+    m_ui->BitBtn2->setIcon(QIcon(QStringLiteral(":/save.png")));
+
+    connect(m_ui->BitBtn1, &QPushButton::clicked, this, [this] { m_report.guard([this] { BitBtn1Click(); }); });
+    connect(m_ui->BitBtn2, &QPushButton::clicked, this, [this] { m_report.guard([this] { BitBtn2Click(); }); });
+    connect(m_ui->BitBtn3, &QPushButton::clicked, this, [this] { m_report.guard([this] { BitBtn3Click(); }); });
+    m_ui->MaskEdit1->installEventFilter(this);
+
+    // The dialog comes up even when the store cannot be read: with an empty
+    // current password it then admits an empty password field.
+    m_report.guard([this] { FormCreate(); });
+}
+
+Form_mm::~Form_mm() = default;
+
+void Form_mm::FormCreate()
+{
+    m_expanded = false;
+    applyHeight();
+    m_loggedIn = false;
+    m_attempts = 0;
+    m_ADOQuery_mm->setConnection(&m_connection);
+
+    m_ADOQuery_mm->clearSql();
+    m_ADOQuery_mm->addSql(QStringLiteral("select * from pass"));
+    try {
+        m_ADOQuery_mm->open();
+    } catch (const std::exception&) {
+        // On the first start the table does not exist yet. If creating it
+        // fails too, that failure is the one worth reporting.
+        m_ADOQuery_mm->clearSql();
+        m_ADOQuery_mm->addSql(QStringLiteral("create table pass(mm char(50))"));
+        m_ADOQuery_mm->execSql();
+        vorndata::openTable(*m_ADOQuery_mm, QStringLiteral("pass"));
+    }
+
+    if (m_ADOQuery_mm->recordCount() == 0) {
+        m_password = kInitialPassword;
+        m_ADOQuery_mm->appendRecord({vornjiami::encode(m_password)});
+    } else {
+        m_password = vornjiami::decode(trimmed(m_ADOQuery_mm->fieldAsText(QStringLiteral("mm"))));
+    }
+}
+
+void Form_mm::BitBtn1Click()
+{
+    ++m_attempts;
+    if (m_ui->MaskEdit1->text() == m_password) {
+        m_showMain();
+        m_loggedIn = true;
+        m_ui->MaskEdit1->clear();
+        done(QDialog::Accepted);
+    } else {
+        m_ui->MaskEdit1->clear();
+        m_dialogs.info(QStringLiteral("密码不对"));
+    }
+    if (m_attempts > 2 && !m_loggedIn)
+        done(QDialog::Rejected);
+}
+
+void Form_mm::BitBtn2Click()
+{
+    // Without a readable stored password there is nothing to change.
+    if (m_password.isEmpty())
+        return;
+    if (m_ui->MaskEdit1->text() != m_password) {
+        m_ui->MaskEdit1->clear();
+        m_dialogs.info(QStringLiteral("请输入原码"));
+        return;
+    }
+    const QString newPassword = m_ui->MaskEdit2->text();
+    if (newPassword != m_ui->MaskEdit3->text()) {
+        m_dialogs.info(QStringLiteral("新密码两次不一致"));
+        return;
+    }
+    // The stored form carries one byte per unit in a column of 50
+    // characters; anything else would be stored so that it can never be
+    // typed again.
+    if (!hasOnlyByteUnits(newPassword)) {
+        m_dialogs.info(QStringLiteral("新密码只能包含西文字母、数字和符号（不能有汉字）"));
+        return;
+    }
+    if (newPassword.size() > kMaxPasswordLength) {
+        m_dialogs.info(QStringLiteral("新密码最长%1个字符").arg(kMaxPasswordLength));
+        return;
+    }
+
+    // The password in use changes only once the store holds the new one, so
+    // that a failed write leaves the user with the password the store knows.
+    try {
+        m_ADOQuery_mm->edit();
+        m_ADOQuery_mm->setFieldValue(QStringLiteral("mm"), vornjiami::encode(newPassword));
+        m_ADOQuery_mm->post();
+    } catch (...) {
+        // A half-made edit would otherwise be posted by the record set's next move.
+        if (m_ADOQuery_mm->editing())
+            m_ADOQuery_mm->cancel();
+        throw;
+    }
+    m_password = newPassword;
+    m_dialogs.info(QStringLiteral("密码修改成功,请输入新密码登录"));
+    m_ui->MaskEdit1->clear();
+    m_ui->MaskEdit2->clear();
+    m_ui->MaskEdit3->clear();
+}
+
+void Form_mm::BitBtn3Click()
+{
+    m_expanded = true;
+    applyHeight();
+}
+
+void Form_mm::MaskEdit1KeyPress(QChar key)
+{
+    if (key == u'\r')
+        m_ui->BitBtn1->click();
+}
+
+void Form_mm::FormClose()
+{
+    if (!m_loggedIn)
+        m_endProcess();
+}
+
+void Form_mm::done(int result)
+{
+    QDialog::done(result);
+    m_report.guard([this] { FormClose(); });
+}
+
+void Form_mm::keyPressEvent(QKeyEvent* event)
+{
+    // Esc would reject the dialog, and a dialog closed without a login ends
+    // the program.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void Form_mm::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The frame is known only once the window exists; the heights are outer heights.
+    applyHeight();
+}
+
+bool Form_mm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->MaskEdit1 && event->type() == QEvent::KeyPress) {
+        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        for (const QChar key : typed)
+            m_report.guard([this, key] { MaskEdit1KeyPress(key); });
+    }
+    // The character always goes on to the field.
+    return QDialog::eventFilter(watched, event);
+}
+
+void Form_mm::applyHeight()
+{
+    const int outer = m_expanded ? kExpandedHeight : kCollapsedHeight;
+    const int frame = frameGeometry().height() - geometry().height();
+    setFixedSize(width(), outer - frame);
+}
+
+} // namespace qb
