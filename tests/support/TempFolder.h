@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include "tests/support/Printers.h"
+
 #include <QTemporaryDir>
 
 namespace qb::test {

@@ -1,0 +1,254 @@
+#include "store/JetText.h"
+#include "store/StoreError.h"
+#include "tests/store/StoreFixture.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+
+using namespace qb;
+using namespace qb::test;
+
+namespace {
+
+QString failureOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const StoreError& e) {
+        return e.message();
+    }
+    return QStringLiteral("<no failure>");
+}
+
+QStringList titles(RecordSet& rs)
+{
+    QStringList out;
+    for (rs.first(); !rs.eof(); rs.next())
+        out.append(rs.fieldAsText(QStringLiteral("票据标题")));
+    return out;
+}
+
+} // namespace
+
+using RecordSetTest = StoreFixture;
+
+TEST_F(RecordSetTest, StoreFileIsEncryptedAndNeedsItsPassword)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(file.read(16).startsWith("SQLite format 3")) << "the store file must not be plain SQLite";
+
+    Connection wrong;
+    EXPECT_FALSE(vorndata::connect(wrong, path, QStringLiteral("kvqf")));
+    wrong.setConnectionString(QStringLiteral("Data Source=%1;Jet OLEDB:Database Password=nope").arg(path));
+    EXPECT_EQ(failureOf([&] { wrong.setConnected(true); }), QStringLiteral("file is encrypted or is not a database"));
+}
+
+TEST_F(RecordSetTest, OutsideShellsSeeTheSchemaOnlyWithTheKey)
+{
+    const QString sqlcipher = QStandardPaths::findExecutable(QStringLiteral("sqlcipher"));
+    const QString sqlite3 = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    if (sqlcipher.isEmpty() || sqlite3.isEmpty())
+        GTEST_SKIP() << "sqlcipher or sqlite3 shell not installed";
+    connection.close();
+
+    QProcess shell;
+    shell.start(sqlcipher, {path});
+    shell.write("PRAGMA key='kvqe';\nPRAGMA table_info(pj);\nPRAGMA table_info(ml);\n");
+    shell.closeWriteChannel();
+    ASSERT_TRUE(shell.waitForFinished(20000));
+    QStringList columns;
+    for (const QString& line : QString::fromUtf8(shell.readAllStandardOutput()).split(u'\n'))
+        if (line.count(u'|') >= 2) // cid|name|type|notnull|default|pk
+            columns.append(line.section(u'|', 1, 1));
+    EXPECT_EQ(columns, (QStringList{"ID", "类别", "票据标题", "说明", "图片", "ID", "类别"}))
+        << "the receipt table must have exactly its five columns in order";
+
+    QProcess plain;
+    plain.start(sqlite3, {path, QStringLiteral(".tables")});
+    ASSERT_TRUE(plain.waitForFinished(20000));
+    EXPECT_NE(plain.exitCode(), 0);
+    EXPECT_TRUE(plain.readAllStandardError().contains("not a database"));
+}
+
+TEST_F(RecordSetTest, CreatingOverAnExistingFileOrFolderFails)
+{
+    EXPECT_FALSE(vorndata::createDatabase(path, kStorePassword)) << "an existing store must never be replaced";
+    const QString dir = folder.file(QStringLiteral("dir.db"));
+    ASSERT_TRUE(QDir().mkpath(dir));
+    EXPECT_FALSE(vorndata::createDatabase(dir, kStorePassword));
+    Connection c;
+    EXPECT_FALSE(vorndata::connect(c, dir, kStorePassword)) << "a folder named like the store is no store";
+    EXPECT_FALSE(vorndata::connect(c, folder.file(QStringLiteral("missing.db")), kStorePassword));
+    EXPECT_FALSE(QFile::exists(folder.file(QStringLiteral("missing.db")))) << "connect must not create files";
+}
+
+TEST_F(RecordSetTest, CounterNumbersRowsAndNeverReusesANumber)
+{
+    addReceipt("a", "one", "", "00001.jpg");
+    addReceipt("a", "two", "", "00002.jpg");
+    RecordSet& rs = receipts();
+    EXPECT_EQ(rs.fieldAsText("id"), "2") << "field names match ignoring case";
+    rs.deleteRecord();
+    addReceipt("a", "three", "", "00003.jpg");
+    EXPECT_EQ(rs.fieldAsText("ID"), "3") << "a deleted number must not be handed out again";
+    EXPECT_EQ(titles(rs), (QStringList{"one", "three"}));
+}
+
+TEST_F(RecordSetTest, LongTextAndFixedTextKeepValuesExactlyAsTyped)
+{
+    const QStringList texts{"0123", "1e5", "  padded  ", "", "多行\n说明", QString(5000, u'长')};
+    for (const QString& t : texts)
+        addReceipt(t.left(50), "t", t, "p.jpg");
+    RecordSet fresh;
+    fresh.setConnection(&connection);
+    ASSERT_TRUE(vorndata::openTable(fresh, "pj"));
+    int i = 0;
+    for (fresh.first(); !fresh.eof(); fresh.next(), ++i) {
+        EXPECT_EQ(fresh.fieldAsText("说明"), texts[i]) << "description " << i << " changed on its way through";
+        EXPECT_EQ(fresh.fieldAsText("类别"), texts[i].left(50));
+    }
+    EXPECT_EQ(i, texts.size());
+}
+
+TEST_F(RecordSetTest, ValueLongerThanItsColumnIsRefusedWholeNamingTheColumn)
+{
+    const QString tooLong(51, u'票');
+    const QString message = failureOf([&] { addReceipt("c", tooLong, "d", "p.jpg"); });
+    EXPECT_TRUE(message.startsWith("ADOQuery1: ")) << message.toStdString();
+    EXPECT_TRUE(message.contains("票据标题")) << "the message must name the column: " << message.toStdString();
+    EXPECT_EQ(receipts().recordCount(), 0) << "no half row may be written";
+
+    addReceipt("c", QString(50, u'票'), "d", "p.jpg");
+    RecordSet& rs = receipts();
+    rs.edit();
+    rs.setFieldValue("图片", tooLong);
+    EXPECT_TRUE(failureOf([&] { rs.post(); }).contains("图片"));
+    rs.cancel();
+    EXPECT_EQ(rs.fieldAsText("图片"), "p.jpg");
+}
+
+TEST_F(RecordSetTest, FailureTextsCarryTheRecordSetName)
+{
+    RecordSet named(QStringLiteral("ADOQuery1"));
+    RecordSet anonymous;
+    struct Case
+    {
+        const char* what;
+        std::function<void(RecordSet&)> action;
+    };
+    const std::vector<Case> onClosed{
+        {"first", [](RecordSet& r) { r.first(); }},
+        {"next", [](RecordSet& r) { r.next(); }},
+        {"edit", [](RecordSet& r) { r.edit(); }},
+        {"append", [](RecordSet& r) { r.appendRecord({std::nullopt}); }},
+        {"delete", [](RecordSet& r) { r.deleteRecord(); }},
+        {"locate", [](RecordSet& r) { r.locate("a", "b"); }},
+        {"count", [](RecordSet& r) { r.recordCount(); }},
+    };
+    for (const Case& c : onClosed) {
+        EXPECT_EQ(failureOf([&] { c.action(named); }),
+                  "ADOQuery1: Cannot perform this operation on a closed dataset")
+            << c.what;
+        EXPECT_EQ(failureOf([&] { c.action(anonymous); }), "Cannot perform this operation on a closed dataset")
+            << c.what;
+    }
+    RecordSet& rs = receipts();
+    EXPECT_EQ(failureOf([&] { rs.deleteRecord(); }), "ADOQuery1: Cannot perform this operation on an empty dataset");
+    EXPECT_EQ(failureOf([&] { rs.fieldAsText("金额"); }), "ADOQuery1: Field '金额' not found");
+}
+
+TEST_F(RecordSetTest, NavigationVisitsAllRowsAndSetsEndAfterTheLast)
+{
+    RecordSet& rs = receipts();
+    rs.first();
+    EXPECT_TRUE(rs.eof()) << "end must be set right after first on an empty record set";
+    addReceipt("a", "one", "", "");
+    addReceipt("b", "two", "", "");
+    rs.first();
+    EXPECT_FALSE(rs.eof());
+    rs.next();
+    EXPECT_FALSE(rs.eof());
+    rs.next();
+    EXPECT_TRUE(rs.eof());
+    EXPECT_EQ(rs.recordCount(), 2);
+    EXPECT_TRUE(rs.locate("类别", "b"));
+    EXPECT_EQ(rs.fieldAsText("票据标题"), "two");
+    EXPECT_FALSE(rs.locate("类别", "B")) << "locate compares exactly";
+    EXPECT_EQ(rs.fieldAsText("票据标题"), "two") << "a failed locate keeps the current row";
+}
+
+TEST_F(RecordSetTest, EditOnAnEmptyRecordSetAddsARowAndPendingEditsPostOnMove)
+{
+    RecordSet& rs = receipts();
+    rs.edit();
+    rs.setFieldValue("类别", "new");
+    rs.setFieldValue("票据标题", "from edit");
+    rs.post();
+    EXPECT_EQ(rs.recordCount(), 1);
+    EXPECT_EQ(rs.fieldAsText("ID"), "1");
+
+    addReceipt("a", "second", "", "");
+    rs.first();
+    rs.edit();
+    rs.setFieldValue("票据标题", "changed");
+    rs.next(); // a changed pending edit is posted by the move
+    rs.edit();
+    rs.next(); // an unchanged one is dropped
+    RecordSet fresh;
+    fresh.setConnection(&connection);
+    vorndata::openTable(fresh, "pj");
+    EXPECT_EQ(titles(fresh), (QStringList{"changed", "second"}));
+    EXPECT_EQ(failureOf([&] { rs.setFieldValue("类别", "x"); }), "ADOQuery1: Dataset not in edit or insert mode");
+}
+
+TEST_F(RecordSetTest, DeleteMovesToTheNextRowOrTheNewLast)
+{
+    for (const char* t : {"a", "b", "c"})
+        addReceipt("k", t, "", "");
+    RecordSet& rs = receipts();
+    rs.moveTo(1);
+    rs.deleteRecord();
+    EXPECT_EQ(rs.fieldAsText("票据标题"), "c");
+    rs.deleteRecord();
+    EXPECT_EQ(rs.fieldAsText("票据标题"), "a");
+    rs.deleteRecord();
+    EXPECT_EQ(rs.recordCount(), 0);
+    EXPECT_TRUE(rs.eof());
+}
+
+TEST_F(RecordSetTest, ManyRowsReadInBatchesMatchTheStore)
+{
+    // Rows straddle several read batches, and a filter leaves sparse hits.
+    connection.execute("begin");
+    for (int i = 1; i <= 3000; ++i)
+        connection.execute(QStringLiteral("insert into pj(类别,票据标题,说明,图片) values('%1','t%2','d%2','')")
+                               .arg(i % 1000 == 0 ? "rare" : "common")
+                               .arg(i));
+    connection.execute("commit");
+    RecordSet& rs = receipts();
+    EXPECT_EQ(rs.recordCount(), 3000);
+    for (int row : {0, 255, 256, 511, 2999, 1000})
+        EXPECT_EQ(rs.displayText(row, 2), QStringLiteral("t%1").arg(row + 1)) << "row " << row;
+    EXPECT_EQ(rs.displayText(5, 3), "(WIDEMEMO)") << "long text shows its placeholder in the grid";
+
+    RecordSet filtered;
+    filtered.setConnection(&connection);
+    ASSERT_TRUE(vorndata::openFiltered(filtered, "pj", vorndata::condition("类别", "rare", 0, true)));
+    EXPECT_EQ(titles(filtered), (QStringList{"t1000", "t2000", "t3000"}));
+}
+
+TEST(JetTextTest, ConnectionTextsAndTypes)
+{
+    const auto parts = jet::parseConnectionText(
+        "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info = False;Mode = ReadWrite;"
+        "Data Source=/tmp/a b/pj.db;Jet OLEDB:Database Password=kvqe");
+    EXPECT_EQ(parts.dataSource, "/tmp/a b/pj.db");
+    EXPECT_EQ(parts.password, "kvqe");
+    EXPECT_EQ(jet::declaredWidth("char(50)"), 50);
+    EXPECT_EQ(jet::declaredWidth("LONGTEXT"), 0);
+    EXPECT_TRUE(jet::isLongText(jet::translateStatement("create table t(x memo)").section(' ', 3).chopped(1)));
+    EXPECT_EQ(jet::translateStatement("select * from memo"), "select * from memo")
+        << "only table definitions are rewritten";
+}
