@@ -144,14 +144,26 @@ bool TAIFileDropPan::eventFilter(QObject* watched, QEvent* event)
         unwatchSubtree(static_cast<QChildEvent*>(event)->child());
         break;
     case QEvent::DragEnter:
+        m_takingDrag = takesOverDragFrom(watched, event);
+        if (m_takingDrag) {
+            offerDrag(static_cast<QDragEnterEvent*>(event));
+            return true;
+        }
+        break;
     case QEvent::DragMove:
-        if (takesOverDragFrom(watched, event)) {
+        if (m_takingDrag) {
             offerDrag(static_cast<QDragMoveEvent*>(event));
             return true;
         }
         break;
+    case QEvent::DragLeave:
+        m_takingDrag = false;
+        break;
     case QEvent::Drop:
-        if (takesOverDragFrom(watched, event)) {
+        // Decided at the enter: the data is fetched anew for the drop and
+        // may no longer name local files, yet the field must not get it.
+        if (m_takingDrag) {
+            m_takingDrag = false;
             takeDrop(static_cast<QDropEvent*>(event));
             return true;
         }

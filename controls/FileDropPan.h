@@ -52,5 +52,7 @@ private:
     void unwatchSubtree(QObject* root);
 
     bool m_acceptFile = false;
+    // Whether the drag now over one of the descendants is ours to handle.
+    bool m_takingDrag = false;
     QStringList m_fileList;
 };
