@@ -103,10 +103,9 @@ void TAIFileDropPan::offerDrag(QDropEvent* event)
     event->ignore();
 }
 
-// A drop that made it here without local names (its drag was never offered
-// to us, or a file manager sent only web addresses) still counts as a drop:
-// the list is emptied and the event raised, so listeners never see names of
-// an earlier drop as if they were new.
+// The data is fetched anew for the drop, so a drag that showed files may
+// deliver none. That still counts as a drop: the list is emptied and the
+// event raised, so that listeners never take an earlier drop's names as new.
 void TAIFileDropPan::takeDrop(QDropEvent* event)
 {
     if (!m_acceptFile || !qb::settleAsCopy(event)) {

@@ -250,20 +250,6 @@ TEST_F(FileDropPanTest, DropWithoutLocalNamesEmptiesTheListAndStillSignals)
     }
 }
 
-TEST_F(FileDropPanTest, DragOfWebAddressesIsNotOfferedToThePanelAndStaysTextOverAField)
-{
-    QSignalSpy spy(panel, &TAIFileDropPan::dragFile);
-    const auto data =
-        fileDrag({QStringLiteral("https://example.org/")}, QStringLiteral("https://example.org/"));
-
-    EXPECT_FALSE(dragOnto(panel, *data).enterAccepted);
-    const DragOutcome overField = dragOnto(edit, *data);
-
-    EXPECT_TRUE(overField.dropAccepted);
-    EXPECT_EQ(edit->text(), QStringLiteral("https://example.org/"));
-    EXPECT_EQ(spy.count(), 0);
-}
-
 TEST_F(FileDropPanTest, AcceptFileFalseRefusesFilesAndWritingTrueAcceptsAgain)
 {
     const QString file = temp.write(QStringLiteral("a.jpg"), "x");
@@ -304,19 +290,25 @@ TEST_F(FileDropPanTest, CollectsNamesWithNobodyListening)
     EXPECT_EQ(panel->fileList(), QStringList{file});
 }
 
-TEST_F(FileDropPanTest, TextDraggedOntoAFieldGoesIntoTheField)
+// A web address is dragged as text and URL; it names no file we could take.
+TEST_F(FileDropPanTest, TextAndWebAddressesDraggedOntoAFieldGoIntoTheField)
 {
     QSignalSpy spy(panel, &TAIFileDropPan::dragFile);
-    const auto data = textDrag(QStringLiteral("电费"));
-
-    for (QLineEdit* field : {edit, combo->lineEdit()}) {
-        SCOPED_TRACE(field == edit ? "line edit" : "combo box edit part");
-        const DragOutcome outcome = dragOnto(field, *data);
-        EXPECT_TRUE(outcome.enterAccepted);
-        EXPECT_TRUE(outcome.dropAccepted);
-        EXPECT_EQ(field->text(), QStringLiteral("电费"));
+    const QString link = QStringLiteral("https://example.org/");
+    const std::vector<std::pair<const char*, std::shared_ptr<QMimeData>>> drags{
+        {"plain text", textDrag(QStringLiteral("电费"))},
+        {"web address", fileDrag({link}, link)},
+    };
+    for (const auto& [kind, data] : drags) {
+        EXPECT_FALSE(dragOnto(panel, *data).enterAccepted) << kind << " offered to the panel";
+        for (QLineEdit* field : {edit, combo->lineEdit()}) {
+            SCOPED_TRACE(std::string(kind) + (field == edit ? " on line edit" : " on combo box"));
+            field->clear();
+            const DragOutcome outcome = dragOnto(field, *data);
+            EXPECT_TRUE(outcome.dropAccepted);
+            EXPECT_EQ(field->text(), data->text());
+        }
     }
-    EXPECT_FALSE(dragOnto(panel, *data).enterAccepted);
     EXPECT_EQ(spy.count(), 0);
 }
 
