@@ -1,0 +1,95 @@
+#include "app/DataSource.h"
+
+#include "store/RecordSet.h"
+
+namespace qb {
+
+DataSource::DataSource(RecordSet& dataSet, QObject* parent) : QAbstractTableModel(parent), m_dataSet(dataSet)
+{
+    connect(&dataSet, &RecordSet::reset, this, &DataSource::resetAll);
+    connect(&dataSet, &RecordSet::rowInserted, this, [this](int row) {
+        if (!m_showing)
+            return;
+        beginInsertRows(QModelIndex(), row, row);
+        ++m_rows;
+        endInsertRows();
+    });
+    connect(&dataSet, &RecordSet::rowRemoved, this, [this](int row) {
+        if (!m_showing)
+            return;
+        beginRemoveRows(QModelIndex(), row, row);
+        --m_rows;
+        endRemoveRows();
+    });
+    connect(&dataSet, &RecordSet::rowChanged, this, [this](int row) {
+        if (m_showing)
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    });
+    connect(&dataSet, &RecordSet::currentChanged, this, &DataSource::markCurrent);
+    resetAll();
+}
+
+// The row count is cached so that the grid's many questions do not each go
+// to the record set; the record set announces every change of it.
+void DataSource::resetAll()
+{
+    beginResetModel();
+    m_rows = 0;
+    m_markedRow = -1;
+    endResetModel();
+    if (m_showing && m_dataSet.active()) {
+        beginResetModel();
+        m_rows = m_dataSet.recordCount();
+        m_markedRow = m_dataSet.currentIndex();
+        endResetModel();
+    }
+}
+
+void DataSource::setShowing(bool showing)
+{
+    if (showing == m_showing)
+        return;
+    m_showing = showing;
+    resetAll();
+}
+
+void DataSource::markCurrent(int row)
+{
+    const int old = m_markedRow;
+    m_markedRow = row;
+    if (old >= 0 && old < m_rows)
+        emit headerDataChanged(Qt::Vertical, old, old);
+    if (row >= 0 && row < m_rows)
+        emit headerDataChanged(Qt::Vertical, row, row);
+    emit currentRowChanged(row);
+}
+
+int DataSource::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int DataSource::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_dataSet.fieldCount();
+}
+
+QVariant DataSource::data(const QModelIndex& index, int role) const
+{
+    if (role != Qt::DisplayRole || !index.isValid() || !m_dataSet.active())
+        return QVariant();
+    return m_dataSet.displayText(index.row(), index.column());
+}
+
+QVariant DataSource::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Horizontal) {
+        const QStringList names = m_dataSet.fieldNames();
+        return section < names.size() ? QVariant(names.at(section)) : QVariant();
+    }
+    return section == m_markedRow ? QStringLiteral("▶") : QString();
+}
+
+} // namespace qb

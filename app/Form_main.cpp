@@ -1,0 +1,207 @@
+#include "app/Form_main.h"
+
+#include "app/DataSource.h"
+#include "app/StoreBootstrap.h"
+#include "ui_Form_main.h"
+#include "util/FailureReport.h"
+#include "util/Trim.h"
+#include "util/picture/PictureLoader.h"
+#include "util/vornDialogs.h"
+#include "util/vornwindows.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QScreen>
+
+namespace qb {
+
+namespace {
+enum Page { StartPage = 0, EntryPage = 1, SearchPage = 2 };
+
+// Clicks on the vendor label: a label has no click signal of its own.
+class ClickFilter : public QObject
+{
+public:
+    ClickFilter(QObject* parent, std::function<void()> onClick) : QObject(parent), m_onClick(std::move(onClick)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+            m_onClick();
+        return false;
+    }
+
+private:
+    std::function<void()> m_onClick;
+};
+
+QImage loadStartPicture()
+{
+    QFile file(QStringLiteral(":/start.jpg"));
+    if (!file.open(QIODevice::ReadOnly))
+        return QImage();
+    return decodeJpeg(file.readAll());
+}
+} // namespace
+
+Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureReport& report, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::Form_main>()), m_programFolder(programFolder), m_dialogs(dialogs),
+      m_report(report)
+{
+    // Set before the controls exist, so that every one of them inherits it.
+    QFont font(QStringLiteral("宋体"));
+    font.setPixelSize(16);
+    setFont(font);
+    ui->setupUi(this);
+    ui->DBGrid1->horizontalHeader()->setFont(font);
+    ui->DBGrid1->horizontalHeader()->setSectionsMovable(true);
+    ui->DBGrid1->horizontalHeader()->setHighlightSections(true);
+    ui->DBGrid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+    ui->DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui->DBGrid1->verticalHeader()->setMinimumWidth(14);
+
+    m_receipts.setConnection(&m_connection);
+    m_categories.setConnection(&m_connection);
+    m_dataSource1 = std::make_unique<DataSource>(m_receipts);
+    ui->DBGrid1->setModel(m_dataSource1.get());
+
+    report.guard([this] { m_startPicture = loadStartPicture(); });
+    ui->Image1->setPicture(m_startPicture);
+    OpenPictureDialog1 = [this] { return choosePictureWithDialog(); };
+    connectHandlers();
+
+    m_report.guard([this] { FormCreate(); });
+}
+
+void Form_main::showEvent(QShowEvent* event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        if (const QScreen* screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QWidget::showEvent(event);
+}
+
+Form_main::~Form_main()
+{
+    ui->DBGrid1->setModel(nullptr);
+}
+
+std::function<void()> Form_main::guarded(void (Form_main::*handler)())
+{
+    return [this, handler] { m_report.guard([this, handler] { (this->*handler)(); }); };
+}
+
+void Form_main::connectHandlers()
+{
+    connect(ui->BitBtn2, &QToolButton::clicked, this, guarded(&Form_main::BitBtn2Click));
+    connect(ui->BitBtn3, &QToolButton::clicked, this, guarded(&Form_main::BitBtn3Click));
+    ui->Label1->installEventFilter(new ClickFilter(this, guarded(&Form_main::Label1Click)));
+}
+
+QString Form_main::pictureFolder() const
+{
+    return m_programFolder + kPictureFolderName + QDir::separator();
+}
+
+QString Form_main::vendorAddress()
+{
+    return QStringLiteral("https://tavrell-studio.example.com/");
+}
+
+void Form_main::FormCreate()
+{
+    bootstrapStore(m_programFolder, m_connection, m_receipts, m_categories);
+    ui->PageControl1->setCurrentIndex(StartPage);
+}
+
+void Form_main::BitBtn2Click()
+{
+    ui->PageControl1->setCurrentIndex(EntryPage);
+    m_dataSource1->setShowing(true);
+    refreshCategoryLists();
+    ui->Image2->setPicture(m_startPicture);
+}
+
+void Form_main::BitBtn3Click()
+{
+    ui->PageControl1->setCurrentIndex(SearchPage);
+    refreshCategoryLists();
+    ui->Image3->setPicture(m_startPicture);
+}
+
+void Form_main::Label1Click()
+{
+    openDocument(vendorAddress(), QString());
+}
+
+void Form_main::refreshCategoryLists()
+{
+    m_categories.first();
+    QStringList names;
+    for (; !m_categories.eof(); m_categories.next())
+        names.append(trimmed(m_categories.fieldAsText(QStringLiteral("类别"))));
+
+    ui->ComboBox1->clear();
+    ui->ComboBox1->addItems(names);
+    ui->ComboBox1->setCurrentIndex(-1);
+    ui->ComboBox1->clearEditText();
+
+    const QString searchText = ui->ComboBox2->currentText();
+    ui->ComboBox2->clear();
+    ui->ComboBox2->addItems(names);
+    ui->ComboBox2->setCurrentIndex(-1);
+    ui->ComboBox2->setEditText(searchText);
+}
+
+} // namespace qb
+
+namespace qb {
+
+// Each pattern is offered in lower and upper case: file names on this
+// platform are case-sensitive, and cameras name their photos "IMG_0001.JPG".
+QStringList Form_main::pictureFilters()
+{
+    const std::vector<std::pair<QString, QString>> types{
+        {QStringLiteral("JPEG Image File"), QStringLiteral("jpg")},
+        {QStringLiteral("JPEG Image File"), QStringLiteral("jpeg")},
+        {QStringLiteral("Bitmaps"), QStringLiteral("bmp")},
+        {QStringLiteral("TIFF Images"), QStringLiteral("tif")},
+        {QStringLiteral("TIFF Images"), QStringLiteral("tiff")},
+        {QStringLiteral("Icons"), QStringLiteral("ico")},
+        {QStringLiteral("Enhanced Metafiles"), QStringLiteral("emf")},
+        {QStringLiteral("Metafiles"), QStringLiteral("wmf")},
+    };
+    QStringList all;
+    QStringList filters;
+    for (const auto& [description, extension] : types) {
+        const QString patterns = QStringLiteral("*.%1 *.%2").arg(extension, extension.toUpper());
+        all.append(patterns);
+        filters.append(QStringLiteral("%1 (%2)").arg(description, patterns));
+    }
+    filters.prepend(QStringLiteral("All (%1)").arg(all.join(u' ')));
+    return filters;
+}
+
+QString Form_main::choosePictureWithDialog()
+{
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(pictureFilters());
+    dialog.selectNameFilter(pictureFilters().constFirst());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+} // namespace qb

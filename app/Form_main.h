@@ -1,0 +1,89 @@
+#pragma once
+
+#include "store/Connection.h"
+#include "store/RecordSet.h"
+
+#include <QImage>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class Form_main;
+}
+
+namespace qb {
+
+class DataSource;
+class Dialogs;
+class FailureReport;
+
+// The main window: a tool band with the two page buttons and the vendor
+// link, and the pages (start, receipt entry, receipt search). It owns the one
+// store connection and the two record sets that live for the whole run.
+class Form_main : public QWidget
+{
+    Q_OBJECT
+public:
+    // `programFolder` is the folder the store and the picture folder live in,
+    // with its trailing separator. Creating the window makes the store ready
+    // (FormCreate); a failure there is reported and the window still comes up.
+    Form_main(const QString& programFolder, Dialogs& dialogs, FailureReport& report, QWidget* parent = nullptr);
+    ~Form_main() override;
+
+    Connection& ADOConnection1() { return m_connection; }
+    RecordSet& ADOQuery1() { return m_receipts; }
+    RecordSet& ADOQuery2() { return m_categories; }
+    const QImage& startPicture() const { return m_startPicture; }
+    const QString& programFolder() const { return m_programFolder; }
+    // The picture folder with its trailing separator.
+    QString pictureFolder() const;
+
+    // The picture dialog; tests replace it to answer as a user would. It
+    // yields the chosen file, or an empty text when the user cancelled.
+    std::function<QString()> OpenPictureDialog1;
+    // The name filters the picture dialog offers, "All" first.
+    static QStringList pictureFilters();
+
+    static QString vendorAddress();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormCreate();
+    void BitBtn2Click();
+    void BitBtn3Click();
+    void Label1Click();
+    void Button1Click();
+    void AIFileDropPan1DragFile(QObject* sender, const QStringList& fileList);
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void DBGrid1CellClick();
+    void Button5Click();
+    void ListBox1Click();
+
+    void refreshCategoryLists();
+    void connectHandlers();
+    void showPictureInPreview(const QString& path);
+    void resetEntryFields();
+    QString choosePictureWithDialog();
+    // Runs a handler so that a failure that escapes it reaches the failure report.
+    std::function<void()> guarded(void (Form_main::*handler)());
+
+    std::unique_ptr<Ui::Form_main> ui;
+    QString m_programFolder;
+    Dialogs& m_dialogs;
+    FailureReport& m_report;
+    // Declared in this order so that the record sets go before the connection.
+    Connection m_connection;
+    RecordSet m_receipts{QStringLiteral("ADOQuery1")};
+    RecordSet m_categories{QStringLiteral("ADOQuery2")};
+    std::unique_ptr<DataSource> m_dataSource1;
+    QImage m_startPicture;
+    bool m_placed = false;
+};
+
+} // namespace qb

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace qb {
+
+class Connection;
+class RecordSet;
+
+inline const QString kStorePassword = QStringLiteral("kvqe");
+inline const QString kStoreFileName = QStringLiteral("pj.db");
+inline const QString kPictureFolderName = QStringLiteral("image");
+
+// An input/output failure with a system error code, worded as the program
+// always words them: "File access denied" for a denied access (code 5),
+// "I/O error <code>" for the rest (183: a file stands where a folder should).
+class InOutError : public std::runtime_error
+{
+public:
+    explicit InOutError(int code);
+    int code() const { return m_code; }
+    static QString textFor(int code);
+    // The program's code for an errno value of this platform.
+    static int codeForErrno(int error);
+
+private:
+    int m_code;
+};
+
+// Makes the store ready at start-up: creates pj.db with the tables ml and pj
+// when it is missing, creates the picture folder when it is missing (throws
+// InOutError when it cannot), connects, and opens the receipts and the
+// categories record sets. Failures of the store itself are not reported here:
+// they show up as a closed record set at its first use.
+void bootstrapStore(const QString& programFolder, Connection& connection, RecordSet& receipts,
+                    RecordSet& categories);
+
+} // namespace qb
