@@ -1,0 +1,57 @@
+#!/bin/bash
+# Installs what is missing, builds, and then either runs the program or the tests.
+#   bash tools/setup.sh run    build and start the program (under Xvfb when there is no display)
+#   bash tools/setup.sh test   build and run every test, also in an address/undefined sanitizer build
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mode="${1:-run}"
+
+build_packages=(cmake pkg-config g++ make qt6-base-dev qt6-svg-dev libsqlcipher-dev libjpeg62-turbo-dev
+                libtiff-dev libemf2svg-dev fonts-noto-cjk xvfb xauth)
+test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3)
+
+packages=("${build_packages[@]}")
+[ "$mode" = test ] && packages+=("${test_packages[@]}")
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+jobs="$(nproc)"
+case "$mode" in
+run)
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQB_TESTS=OFF -DQB_BENCH=OFF
+    cmake --build build -j"$jobs"
+    if [ -z "${DISPLAY:-}" ]; then
+        display=:97
+        Xvfb "$display" -screen 0 1280x900x24 >/dev/null 2>&1 &
+        xvfb_pid=$!
+        trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
+        sleep 1
+        export DISPLAY="$display"
+        echo "No display: the program runs on Xvfb $display."
+        echo "Screenshot: DISPLAY=$display import -window root shot.png (ImageMagick) or xwd -root -display $display"
+    fi
+    echo "The store and the picture folder live beside the program: build/bin/pj.db, build/bin/image"
+    echo "First password: 583920"
+    build/bin/TavrellQuillbox
+    ;;
+test)
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build build -j"$jobs"
+    (cd build && ctest --output-on-failure -j"$jobs")
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQB_SANITIZE=ON -DQB_BENCH=OFF
+    cmake --build build-asan -j"$jobs"
+    (cd build-asan && ctest --output-on-failure -j"$jobs")
+    ;;
+*)
+    echo "usage: bash tools/setup.sh run|test" >&2
+    exit 2
+    ;;
+esac
