@@ -22,7 +22,10 @@ std::optional<Format> formatOfContent(const QByteArray& bytes);
 constexpr qint64 maxPixels = 200'000'000;
 constexpr qint64 maxSide = 65535;
 
-// Throws the "too large" failure when a declared size is beyond the limits.
+bool withinLimits(qint64 width, qint64 height);
+// The failure for a picture beyond the limits, naming the size it declares.
+[[noreturn]] void refuseTooLarge(qint64 width, qint64 height);
+// Refuses a declared size beyond the limits.
 void checkPictureSize(qint64 width, qint64 height);
 
 // An image of that size; throws instead of returning a null image when the

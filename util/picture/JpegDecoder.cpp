@@ -1,11 +1,12 @@
 #include "util/picture/Decoders.h"
 
 #include <QTransform>
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <jerror.h>
 #include <jpeglib.h>
-#include <utility>
 
 namespace qb {
 
@@ -235,20 +236,22 @@ QImage decodeJpeg(const QByteArray& bytes, QSize box)
 #endif
     run(s, [](Session& session) { jpeg_calc_output_dimensions(&session.cinfo); });
     const qint64 outWidth = s.cinfo.output_width, outHeight = s.cinfo.output_height;
-    if (outWidth > picture::maxSide || outHeight > picture::maxSide || outWidth * outHeight > picture::maxPixels)
-        picture::checkPictureSize(qMax<qint64>(s.cinfo.image_width, picture::maxSide + 1), s.cinfo.image_height);
+    if (!picture::withinLimits(outWidth, outHeight))
+        picture::refuseTooLarge(s.cinfo.image_width, s.cinfo.image_height);
 
     run(s, [](Session& session) { jpeg_start_decompress(&session.cinfo); });
     QImage image = picture::newImage(QSize(int(outWidth), int(outHeight)), QImage::Format_RGB32);
     s.firstRow = image.bits();
     s.stride = image.bytesPerLine();
     run(s, readRows);
-    if (s.stoppedEarly) {
-        for (int y = int(s.cinfo.output_scanline); y < image.height(); ++y)
-            std::memset(image.scanLine(y), 0x80, size_t(image.bytesPerLine()));
-    }
     if (cmyk)
         cmykToRgb(image, s.cinfo.saw_Adobe_marker);
+    if (s.stoppedEarly) {
+        for (int y = int(s.cinfo.output_scanline); y < image.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+            std::fill(row, row + image.width(), qRgb(128, 128, 128));
+        }
+    }
     return upright(image, orientation);
 }
 

@@ -8,7 +8,8 @@
 
 namespace qb {
 
-PictureError::PictureError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message)
+PictureError::PictureError(const QString& message)
+    : std::runtime_error(message.toStdString()), m_message(message)
 {
 }
 
@@ -94,7 +95,8 @@ std::optional<Format> formatOfContent(const QByteArray& bytes)
         return Format::Tiff;
     if (startsWith("\0\0\1\0", 4))
         return Format::Ico;
-    if (bytes.size() >= 44 && le32(bytes.constData()) == 1 && std::memcmp(bytes.constData() + 40, " EMF", 4) == 0)
+    if (bytes.size() >= 44 && le32(bytes.constData()) == 1 &&
+        std::memcmp(bytes.constData() + 40, " EMF", 4) == 0)
         return Format::Emf;
     if (startsWith("\xD7\xCD\xC6\x9A", 4))
         return Format::Wmf;
@@ -107,10 +109,20 @@ std::optional<Format> formatOfContent(const QByteArray& bytes)
     return std::nullopt;
 }
 
+bool withinLimits(qint64 width, qint64 height)
+{
+    return width <= maxSide && height <= maxSide && width * height <= maxPixels;
+}
+
+void refuseTooLarge(qint64 width, qint64 height)
+{
+    throw PictureError(QStringLiteral("图片太大（%1 × %2 像素），无法显示").arg(width).arg(height));
+}
+
 void checkPictureSize(qint64 width, qint64 height)
 {
-    if (width > maxSide || height > maxSide || width * height > maxPixels)
-        throw PictureError(QStringLiteral("图片太大（%1 × %2 像素），无法显示").arg(width).arg(height));
+    if (!withinLimits(width, height))
+        refuseTooLarge(width, height);
 }
 
 QImage newImage(QSize size, QImage::Format format)
@@ -140,7 +152,8 @@ QImage loadPicture(const QString& path, QSize box)
 {
     const auto byExtension = picture::formatOfExtension(QFileInfo(path).suffix());
     if (!byExtension)
-        throw PictureError(QStringLiteral("Unknown picture file extension (.%1)").arg(QFileInfo(path).suffix()));
+        throw PictureError(
+            QStringLiteral("Unknown picture file extension (.%1)").arg(QFileInfo(path).suffix()));
     const QByteArray bytes = picture::readPictureFile(path);
     // The picture folder keeps bitmaps, icons, TIFFs and metafiles under
     // numbered ".jpg" names, so a recognised signature outranks the name.
