@@ -7,8 +7,11 @@ namespace qb {
 
 QString documentWorkingDirectory(const QString& document)
 {
-    const qsizetype cut = std::max({document.lastIndexOf(u'\\'), document.lastIndexOf(u'/'),
-                                    document.lastIndexOf(u':')});
+    // A web address keeps its scheme; only a file path is cut at this
+    // platform's separator.
+    qsizetype cut = std::max(document.lastIndexOf(u'\\'), document.lastIndexOf(u':'));
+    if (!document.contains(QStringLiteral("://")))
+        cut = std::max(cut, document.lastIndexOf(u'/'));
     return cut < 0 ? QString() : document.left(cut + 1);
 }
 

@@ -5,7 +5,7 @@
 namespace qb {
 
 // The folder a document is opened in: the leading part of the document text up
-// to and including its last "\", "/" or ":"; empty when it has none. For a
+// to and including its last "\" or ":" (in a file path also "/"); empty when it has none. For a
 // file path that is its folder; for a web address the scheme with its colon.
 QString documentWorkingDirectory(const QString& document);
 

@@ -1,0 +1,66 @@
+#include "controls/ImageBox.h"
+#include "tests/app/MainWindowFixture.h"
+
+#include <QDir>
+#include <QLabel>
+
+using namespace qb;
+using namespace qb::test;
+
+using MainWindowTest = MainWindowFixture;
+
+TEST_F(MainWindowTest, FirstStartShowsTheStartPictureOnTheStartPage)
+{
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join('\n').toStdString();
+    EXPECT_EQ(page(), 0);
+    EXPECT_EQ(window->startPicture().size(), QSize(1920, 1184));
+    EXPECT_EQ(find<ImageBox>("Image1")->picture(), window->startPicture());
+    EXPECT_TRUE(items("ComboBox1").isEmpty());
+    EXPECT_TRUE(items("ComboBox2").isEmpty());
+    EXPECT_EQ(window->windowTitle(), "TavrellQuillbox");
+    EXPECT_EQ(window->size(), QSize(1008, 662));
+    EXPECT_EQ(find<QLabel>("Label1")->text(), "定做软件就找Tavrell软件工作室");
+}
+
+TEST_F(MainWindowTest, PageButtonsSwitchPagesAndRefillBothCategoryLists)
+{
+    for (const char* name : {"办公", "  餐饮  ", "办公", ""})
+        window->ADOQuery2().appendRecord({std::nullopt, QString::fromUtf8(name)});
+    find<QComboBox>("ComboBox1")->setEditText("typed");
+    find<QComboBox>("ComboBox2")->setEditText("kept");
+    find<QLineEdit>("Edit1")->setText("title stays");
+
+    click("BitBtn2");
+    EXPECT_EQ(page(), 1);
+    const QStringList expected{"办公", "餐饮", "办公", ""};
+    EXPECT_EQ(items("ComboBox1"), expected) << "stored order, duplicates and empty entries kept, blanks trimmed";
+    EXPECT_EQ(items("ComboBox2"), expected);
+    EXPECT_EQ(find<QComboBox>("ComboBox1")->currentText(), "") << "the entry page's category text is emptied";
+    EXPECT_EQ(find<QComboBox>("ComboBox2")->currentText(), "kept");
+    EXPECT_EQ(find<QLineEdit>("Edit1")->text(), "title stays");
+    EXPECT_EQ(find<ImageBox>("Image2")->picture(), window->startPicture());
+
+    window->ADOQuery2().appendRecord({std::nullopt, "交通"});
+    click("BitBtn3");
+    EXPECT_EQ(page(), 2);
+    EXPECT_EQ(items("ComboBox2").last(), "交通") << "a category appended since opening shows at the next refresh";
+    EXPECT_EQ(find<QComboBox>("ComboBox2")->currentText(), "kept");
+    EXPECT_EQ(find<ImageBox>("Image3")->picture(), window->startPicture());
+    EXPECT_TRUE(dialogs.failures.isEmpty()) << dialogs.failures.join('\n').toStdString();
+}
+
+TEST_F(MainWindowTest, FileInPlaceOfThePictureFolderIsReportedAndLeavesTheStoreClosed)
+{
+    ASSERT_TRUE(QDir(folder.file("image")).removeRecursively());
+    folder.write("image", "a file, not a folder");
+    start();
+    EXPECT_EQ(dialogs.failures, QStringList{"I/O error 183."});
+    EXPECT_EQ(dialogs.failureCaptions, QStringList{kTitle});
+    EXPECT_EQ(page(), 1) << "the page selection after the failure must not run";
+
+    find<QComboBox>("ComboBox1")->setEditText("stays");
+    click("BitBtn3");
+    EXPECT_EQ(page(), 2) << "the page switches before the refresh fails";
+    EXPECT_EQ(dialogs.failures.last(), "ADOQuery2: Cannot perform this operation on a closed dataset.");
+    EXPECT_TRUE(find<ImageBox>("Image3")->picture().isNull()) << "the preview is not reset after the failure";
+}
