@@ -30,9 +30,9 @@ bool hasOnlyByteUnits(const QString& text)
 
 Form_mm::Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& report,
                  std::function<void()> showMain, std::function<void()> endProcess, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::Form_mm>()), m_connection(adoConnection1), m_dialogs(dialogs),
-      m_report(report), m_showMain(std::move(showMain)), m_endProcess(std::move(endProcess)),
-      m_ADOQuery_mm(new RecordSet(QStringLiteral("ADOQuery_mm"), this))
+    : QDialog(parent), m_ui(std::make_unique<Ui::Form_mm>()), m_connection(adoConnection1),
+      m_dialogs(dialogs), m_report(report), m_showMain(std::move(showMain)),
+      m_endProcess(std::move(endProcess)), m_ADOQuery_mm(new RecordSet(QStringLiteral("ADOQuery_mm"), this))
 {
     m_ui->setupUi(this);
     m_ADOQuery_mm->setObjectName(QStringLiteral("ADOQuery_mm"));
@@ -49,10 +49,15 @@ Form_mm::Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& re
     m_ui->BitBtn3->setIcon(QIcon(QStringLiteral(":/fold.png")));
     m_ui->BitBtn2->setIcon(QIcon(QStringLiteral(":/save.png")));
 
-    connect(m_ui->BitBtn1, &QPushButton::clicked, this, [this] { m_report.guard([this] { BitBtn1Click(); }); });
-    connect(m_ui->BitBtn2, &QPushButton::clicked, this, [this] { m_report.guard([this] { BitBtn2Click(); }); });
-    connect(m_ui->BitBtn3, &QPushButton::clicked, this, [this] { m_report.guard([this] { BitBtn3Click(); }); });
+    connect(m_ui->BitBtn1, &QPushButton::clicked, this,
+            [this] { m_report.guard([this] { BitBtn1Click(); }); });
+    connect(m_ui->BitBtn2, &QPushButton::clicked, this,
+            [this] { m_report.guard([this] { BitBtn2Click(); }); });
+    connect(m_ui->BitBtn3, &QPushButton::clicked, this,
+            [this] { m_report.guard([this] { BitBtn3Click(); }); });
     m_ui->MaskEdit1->installEventFilter(this);
+    // The user comes to type the password: the cursor waits in its field from the start.
+    m_ui->MaskEdit1->setFocus();
 
     // The dialog comes up even when the store cannot be read: with an empty
     // current password it then admits an empty password field.

@@ -34,8 +34,8 @@ public:
     static constexpr int kExpandedHeight = 225 + 40 + 50;
     static constexpr int kMaxPasswordLength = 36;
 
-    Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& report, std::function<void()> showMain,
-            std::function<void()> endProcess, QWidget* parent = nullptr);
+    Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& report,
+            std::function<void()> showMain, std::function<void()> endProcess, QWidget* parent = nullptr);
     ~Form_mm() override;
 
     bool expanded() const { return m_expanded; }

@@ -38,7 +38,8 @@ struct Store
 
     Store()
     {
-        if (!vorndata::createDatabase(path, kStorePassword) || !vorndata::connect(connection, path, kStorePassword))
+        if (!vorndata::createDatabase(path, kStorePassword) ||
+            !vorndata::connect(connection, path, kStorePassword))
             throw std::runtime_error("cannot create the test store");
     }
 
@@ -132,7 +133,10 @@ protected:
         field(form, "MaskEdit3")->setText(second);
         button(form, "BitBtn2")->click();
     }
-    static void change(Form_mm& form, const QString& old, const QString& next) { change(form, old, next, next); }
+    static void change(Form_mm& form, const QString& old, const QString& next)
+    {
+        change(form, old, next, next);
+    }
 };
 
 TEST_F(LoginDialog, FirstStartCreatesPassWithTheEncodedInitialPassword)
@@ -346,7 +350,8 @@ TEST_F(LoginDialog, OnlyTheFirstOfTwoRowsIsReadAndChanged)
 
 TEST_F(LoginDialog, RefusesNewPasswordsTheStoredFormCannotCarry)
 {
-    const struct {
+    const struct
+    {
         QString password;
         QString message;
     } refused[] = {
@@ -388,13 +393,15 @@ TEST_F(LoginDialog, AcceptsTheLongestAndLatin1Passwords)
 
 TEST_F(LoginDialog, FailedWriteKeepsTheOldPasswordEverywhere)
 {
-    const struct {
+    const struct
+    {
         const char* how;
         std::function<void(Store&, Form_mm&)> breakWrite;
         bool storeReadable;
     } cases[] = {
         {"record set closed",
-         [](Store&, Form_mm& form) { form.findChild<RecordSet*>(QStringLiteral("ADOQuery_mm"))->close(); }, true},
+         [](Store&, Form_mm& form) { form.findChild<RecordSet*>(QStringLiteral("ADOQuery_mm"))->close(); },
+         true},
         {"engine refuses the update",
          [](Store& s, Form_mm&) {
              s.run(QStringLiteral("create trigger refuse before update on pass "
@@ -408,7 +415,8 @@ TEST_F(LoginDialog, FailedWriteKeepsTheOldPasswordEverywhere)
         test::RecordingDialogs boxes;
         FailureReport failures(boxes, QStringLiteral("Quillbox"));
         int shown = 0;
-        Form_mm form(fresh.connection, boxes, failures, [&] { ++shown; }, [] {});
+        Form_mm form(
+            fresh.connection, boxes, failures, [&] { ++shown; }, [] {});
         form.show();
         c.breakWrite(fresh, form);
 
@@ -461,14 +469,15 @@ TEST_F(LoginDialog, LayoutMatchesTheDesign)
     EXPECT_EQ(form->font().family(), "宋体");
     EXPECT_EQ(form->font().pixelSize(), 16);
 
-    const struct {
+    const struct
+    {
         const char* name;
         QRect geometry;
         const char* caption;
     } controls[] = {
-        {"MaskEdit1", {84, 20, 215, 24}, ""},  {"BitBtn1", {70, 65, 94, 47}, "登录"},
+        {"MaskEdit1", {84, 20, 215, 24}, ""},   {"BitBtn1", {70, 65, 94, 47}, "登录"},
         {"BitBtn3", {200, 65, 94, 47}, "改密"}, {"MaskEdit2", {84, 145, 215, 24}, ""},
-        {"MaskEdit3", {84, 185, 215, 24}, ""}, {"BitBtn2", {140, 225, 89, 40}, "保存"},
+        {"MaskEdit3", {84, 185, 215, 24}, ""},  {"BitBtn2", {140, 225, 89, 40}, "保存"},
     };
     for (const auto& c : controls) {
         auto* widget = form->findChild<QWidget*>(QString::fromLatin1(c.name));
@@ -477,19 +486,24 @@ TEST_F(LoginDialog, LayoutMatchesTheDesign)
         if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
             EXPECT_EQ(edit->echoMode(), QLineEdit::Password) << c.name;
             EXPECT_EQ(edit->maxLength(), 32767) << c.name;
+            edit->setText(QStringLiteral("a中"));
+            EXPECT_EQ(edit->displayText(), "**") << c.name;
         } else {
             auto* b = qobject_cast<QPushButton*>(widget);
             ASSERT_NE(b, nullptr) << c.name;
             EXPECT_EQ(b->text(), QString::fromUtf8(c.caption)) << c.name;
             EXPECT_EQ(b->iconSize(), QSize(32, 32)) << c.name;
-            EXPECT_FALSE(b->isDefault() || b->autoDefault()) << c.name << ": the dialog has no default button";
+            EXPECT_FALSE(b->isDefault() || b->autoDefault())
+                << c.name << ": the dialog has no default button";
         }
     }
-    const struct {
+    const struct
+    {
         const char* name;
         QPoint at;
         const char* caption;
-    } labels[] = {{"Label1", {24, 25}, "密码"}, {"Label2", {24, 148}, "新密码"}, {"Label3", {24, 190}, "再确认"}};
+    } labels[] = {
+        {"Label1", {24, 25}, "密码"}, {"Label2", {24, 148}, "新密码"}, {"Label3", {24, 190}, "再确认"}};
     for (const auto& l : labels) {
         auto* label = form->findChild<QLabel*>(QString::fromLatin1(l.name));
         ASSERT_NE(label, nullptr) << l.name;
@@ -504,7 +518,9 @@ TEST_F(LoginDialog, LayoutMatchesTheDesign)
             tabOrder.append(w->objectName());
         w = w->nextInFocusChain();
     } while (w != field(*form, "MaskEdit1"));
-    EXPECT_EQ(tabOrder, (QStringList{"MaskEdit1", "BitBtn1", "MaskEdit2", "MaskEdit3", "BitBtn2", "BitBtn3"}));
+    EXPECT_EQ(tabOrder,
+              (QStringList{"MaskEdit1", "BitBtn1", "MaskEdit2", "MaskEdit3", "BitBtn2", "BitBtn3"}));
+    EXPECT_EQ(form->focusWidget(), field(*form, "MaskEdit1")) << "the password field must have the focus";
 }
 
 TEST_F(LoginDialog, ClosingWithoutLoginEndsTheProcess)

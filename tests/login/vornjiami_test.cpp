@@ -22,11 +22,18 @@ QString units(std::initializer_list<char16_t> list)
 
 TEST(Vornjiami, EncodesAndDecodesRfc4648Vectors)
 {
-    const struct {
+    const struct
+    {
         const char* plain;
         const char* encoded;
-    } cases[] = {{"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},     {"foo", "Zm9v"},
-                 {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"583920", "NTgzOTIw"}};
+    } cases[] = {{"", ""},
+                 {"f", "Zg=="},
+                 {"fo", "Zm8="},
+                 {"foo", "Zm9v"},
+                 {"foob", "Zm9vYg=="},
+                 {"fooba", "Zm9vYmE="},
+                 {"foobar", "Zm9vYmFy"},
+                 {"583920", "NTgzOTIw"}};
     for (const auto& c : cases) {
         EXPECT_EQ(encode(QString::fromLatin1(c.plain)), QString::fromLatin1(c.encoded)) << c.plain;
         EXPECT_EQ(decode(QString::fromLatin1(c.encoded)), QString::fromLatin1(c.plain)) << c.encoded;
@@ -59,19 +66,22 @@ TEST(Vornjiami, AgreesWithStandardBase64ForEveryByteValue)
 
 TEST(Vornjiami, AlphabetIndexCoversSixtyFiveSymbolsOnly)
 {
-    const struct {
+    const struct
+    {
         char16_t c;
         int index;
-    } cases[] = {{u'A', 0},  {u'Z', 25}, {u'a', 26}, {u'z', 51}, {u'0', 52},     {u'9', 61},
-                 {u'+', 62}, {u'/', 63}, {u'=', 64}, {u'-', -1}, {u'_', -1},     {u' ', -1},
-                 {0, -1},    {u'\r', -1}, {0x141, -1} /* low byte is 'A' */, {0xFF21, -1}, {u'中', -1}};
+    } cases[] = {{u'A', 0},    {u'Z', 25}, {u'a', 26}, {u'z', 51},  {u'0', 52},
+                 {u'9', 61},   {u'+', 62}, {u'/', 63}, {u'=', 64},  {u'-', -1},
+                 {u'_', -1},   {u' ', -1}, {0, -1},    {u'\r', -1}, {0x141, -1} /* low byte is 'A' */,
+                 {0xFF21, -1}, {u'中', -1}};
     for (const auto& c : cases)
         EXPECT_EQ(alphabetIndex(QChar(c.c)), c.index) << "U+" << std::hex << unsigned(c.c);
 }
 
 TEST(Vornjiami, DecoderReadsWholeGroupsAndStopsAtFill)
 {
-    const struct {
+    const struct
+    {
         QString encoded;
         QString plain;
         const char* why;
@@ -91,7 +101,8 @@ TEST(Vornjiami, DecoderReadsWholeGroupsAndStopsAtFill)
 TEST(Vornjiami, DecoderTakesOddSymbolsAsEightBitValues)
 {
     // "=" counts 64 where it does not stop the group, a foreign character 255.
-    const struct {
+    const struct
+    {
         QString encoded;
         QString plain;
     } cases[] = {
