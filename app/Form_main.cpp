@@ -1,6 +1,7 @@
 #include "app/Form_main.h"
 
 #include "app/DataSource.h"
+#include "controls/FileDropPan.h"
 #include "app/StoreBootstrap.h"
 #include "ui_Form_main.h"
 #include "util/FailureReport.h"
@@ -105,7 +106,69 @@ void Form_main::connectHandlers()
 {
     connect(ui->BitBtn2, &QToolButton::clicked, this, guarded(&Form_main::BitBtn2Click));
     connect(ui->BitBtn3, &QToolButton::clicked, this, guarded(&Form_main::BitBtn3Click));
-    ui->Label1->installEventFilter(new ClickFilter(this, guarded(&Form_main::Label1Click)));
+    ui->Label1->installEventFilter(new ClickFilter(ui->Label1, guarded(&Form_main::Label1Click)));
+
+    connect(ui->Button1, &QPushButton::clicked, this, guarded(&Form_main::Button1Click));
+    connect(ui->Button2, &QPushButton::clicked, this, guarded(&Form_main::Button2Click));
+    connect(ui->Button3, &QPushButton::clicked, this, guarded(&Form_main::Button3Click));
+    connect(ui->Button4, &QPushButton::clicked, this, guarded(&Form_main::Button4Click));
+    connect(ui->AIFileDropPan1, &TAIFileDropPan::dragFile, this, [this](QObject* sender, const QStringList& files) {
+        m_report.guard([&] { AIFileDropPan1DragFile(sender, files); });
+    });
+
+    // The grid and the receipts record set share one current row: a click, a
+    // key or the wheel in the grid moves the record set, and every move of
+    // the record set shows in the grid. Only a left click on a cell loads
+    // the receipt into the fields.
+    connect(ui->DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid() && current.row() != m_receipts.currentIndex())
+                    m_report.guard([&] { m_receipts.moveTo(current.row()); });
+            });
+    connect(m_dataSource1.get(), &DataSource::currentRowChanged, this, &Form_main::followGridCurrentRow);
+    ui->DBGrid1->viewport()->installEventFilter(this);
+
+    connect(ui->Button5, &QPushButton::clicked, this, guarded(&Form_main::Button5Click));
+    connect(ui->ListBox1, &QListWidget::currentRowChanged, this, [this] {
+        if (m_fillingResults)
+            return;
+        m_resultRowChanged = true;
+        m_report.guard([this] { ListBox1Click(); });
+    });
+    connect(ui->ListBox1, &QListWidget::itemClicked, this, [this] {
+        // A click on the line already selected shows it again; a click that
+        // selected another line was handled by the selection change.
+        if (!m_resultRowChanged)
+            m_report.guard([this] { ListBox1Click(); });
+    });
+    ui->ListBox1->viewport()->installEventFilter(this);
+}
+
+void Form_main::followGridCurrentRow(int row)
+{
+    if (row < 0 || row >= m_dataSource1->rowCount())
+        return;
+    const QModelIndex current = ui->DBGrid1->currentIndex();
+    if (current.row() == row)
+        return;
+    const QModelIndex target = m_dataSource1->index(row, std::max(0, current.column()));
+    ui->DBGrid1->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
+    ui->DBGrid1->scrollTo(target);
+}
+
+bool Form_main::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->ListBox1->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_resultRowChanged = false;
+    if (watched == ui->DBGrid1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = ui->DBGrid1->indexAt(mouse->position().toPoint());
+        // The press has made the row current already.
+        if (mouse->button() == Qt::LeftButton && index.isValid())
+            guarded(&Form_main::DBGrid1CellClick)();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QString Form_main::pictureFolder() const

@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+class ImageBox;
+
 namespace Ui {
 class Form_main;
 }
@@ -50,6 +52,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -66,6 +69,9 @@ private:
     void ListBox1Click();
 
     void refreshCategoryLists();
+    void displayStoredPicture(const QString& path, ImageBox& box);
+    bool pictureStillNamed(const QString& picture);
+    void followGridCurrentRow(int row);
     void connectHandlers();
     void showPictureInPreview(const QString& path);
     void resetEntryFields();
@@ -84,6 +90,10 @@ private:
     std::unique_ptr<DataSource> m_dataSource1;
     QImage m_startPicture;
     bool m_placed = false;
+    // Set while a search refills the result list, which selects nothing.
+    bool m_fillingResults = false;
+    // Whether the last press on the result list already selected another line.
+    bool m_resultRowChanged = false;
 };
 
 } // namespace qb

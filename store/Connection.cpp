@@ -1,5 +1,6 @@
 #include "store/Connection.h"
 
+#include "store/JetLike.h"
 #include "store/JetText.h"
 #include "store/StoreError.h"
 
@@ -89,6 +90,7 @@ void Connection::setConnected(bool wanted)
     // Whole-table scans (a text search over every receipt) decrypt every page;
     // a larger page cache keeps repeated scans close to the plain engine's speed.
     sqlite3_exec(db, "PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
+    jet::installLike(db);
     m_db = db;
 }
 

@@ -1,0 +1,145 @@
+// The receipt entry page: filing, changing, deleting and loading receipts.
+
+#include "app/DataSource.h"
+#include "app/Form_main.h"
+#include "app/PictureRules.h"
+#include "store/vorndata.h"
+#include "ui_Form_main.h"
+#include "util/Trim.h"
+#include "util/picture/PictureLoader.h"
+#include "util/vornDialogs.h"
+
+#include <QFile>
+
+namespace qb {
+
+namespace {
+const QString kCategory = QStringLiteral("类别");
+const QString kTitle = QStringLiteral("票据标题");
+const QString kDescription = QStringLiteral("说明");
+const QString kPicture = QStringLiteral("图片");
+} // namespace
+
+void Form_main::showPictureInPreview(const QString& path)
+{
+    ui->Image2->setPicture(loadPicture(path, ui->Image2->size()));
+}
+
+void Form_main::resetEntryFields()
+{
+    ui->Edit1->clear();
+    ui->Edit2->clear();
+    ui->Edit3->clear();
+    ui->Image2->setPicture(m_startPicture);
+}
+
+void Form_main::Button1Click()
+{
+    const QString chosen = OpenPictureDialog1();
+    if (chosen.isEmpty())
+        return;
+    ui->Edit3->setText(chosen);
+    showPictureInPreview(ui->Edit3->text());
+}
+
+void Form_main::AIFileDropPan1DragFile(QObject*, const QStringList& fileList)
+{
+    // A drag can offer files and then deliver none; there is nothing to take.
+    if (fileList.isEmpty())
+        return;
+    ui->Edit3->setText(fileList.constFirst());
+    showPictureInPreview(ui->Edit3->text());
+}
+
+void Form_main::Button2Click()
+{
+    if (ui->ComboBox1->currentText().isEmpty() || ui->Edit1->text().isEmpty() || ui->Edit3->text().isEmpty()) {
+        m_dialogs.info(QStringLiteral("项目信息不全，请填写。"));
+        return;
+    }
+    const QString category = ui->ComboBox1->currentText();
+    QString copied;
+    const QString picture = importPicture(ui->Edit3->text(), pictureFolder(), &copied);
+    try {
+        m_receipts.appendRecord({std::nullopt, category, ui->Edit1->text(), ui->Edit2->text(), picture});
+    } catch (...) {
+        // The receipt was not filed, so its picture copy names nothing.
+        if (!copied.isEmpty())
+            QFile::remove(copied);
+        throw;
+    }
+    if (!m_categories.locate(kCategory, category)) {
+        m_categories.appendRecord({std::nullopt, category});
+        refreshCategoryLists();
+    }
+    resetEntryFields();
+}
+
+void Form_main::Button3Click()
+{
+    if (!m_dialogs.yesNo(QStringLiteral("确定要修改原来的票据内容？")))
+        return;
+    m_receipts.edit();
+    QString copied;
+    try {
+        m_receipts.setFieldValue(kCategory, ui->ComboBox1->currentText());
+        m_receipts.setFieldValue(kTitle, ui->Edit1->text());
+        m_receipts.setFieldValue(kDescription, ui->Edit2->text());
+        m_receipts.setFieldValue(kPicture, importPicture(ui->Edit3->text(), pictureFolder(), &copied));
+        m_receipts.post();
+    } catch (...) {
+        // Half a change must not be posted later by the next move of the grid.
+        m_receipts.cancel();
+        if (!copied.isEmpty())
+            QFile::remove(copied);
+        throw;
+    }
+    resetEntryFields();
+}
+
+// The picture to remove is the one the deleted receipt names, whatever the
+// picture field shows by now, and only while no other receipt names it.
+void Form_main::Button4Click()
+{
+    if (!m_dialogs.yesNo(QStringLiteral("确定要删除当前的票据？")))
+        return;
+    const QString picture =
+        m_receipts.recordCount() > 0 ? trimmed(m_receipts.fieldAsText(kPicture)) : QString();
+    m_receipts.deleteRecord();
+    if (!picture.isEmpty() && fileNamePart(picture) == picture) {
+        const QString path = pictureFolder() + picture;
+        if (fileExists(path) && !pictureStillNamed(picture))
+            QFile::remove(path);
+    }
+    resetEntryFields();
+}
+
+bool Form_main::pictureStillNamed(const QString& picture)
+{
+    RecordSet others;
+    others.setConnection(&m_connection);
+    vorndata::openFiltered(others, QStringLiteral("pj"), vorndata::condition(kPicture, picture, 0, true));
+    return others.recordCount() > 0;
+}
+
+void Form_main::DBGrid1CellClick()
+{
+    ui->ComboBox1->setEditText(trimmed(m_receipts.fieldAsText(kCategory)));
+    ui->Edit1->setText(trimmed(m_receipts.fieldAsText(kTitle)));
+    ui->Edit2->setText(trimmed(m_receipts.fieldAsText(kDescription)));
+    ui->Edit3->setText(pictureFolder() + trimmed(m_receipts.fieldAsText(kPicture)));
+    displayStoredPicture(ui->Edit3->text(), *ui->Image2);
+}
+
+// Shows a stored picture, or the start picture and a message when its file is gone.
+void Form_main::displayStoredPicture(const QString& path, ImageBox& box)
+{
+    if (fileExists(path)) {
+        box.setPicture(loadPicture(path, box.size()));
+        return;
+    }
+    box.setPicture(m_startPicture);
+    m_dialogs.info(QStringLiteral("票据相关的图片丢失"));
+}
+
+} // namespace qb

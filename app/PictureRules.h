@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace qb {
+
+// A picture that could not be brought into the picture folder.
+class PictureImportError : public std::runtime_error
+{
+public:
+    explicit PictureImportError(const QString& message) : std::runtime_error(message.toStdString()) {}
+};
+
+// "00001.jpg" for 1, "100000.jpg" for 100000: at least five digits, no upper limit.
+QString numberedPictureName(qint64 number);
+
+// Whether `path` names an existing entry that is not a folder.
+bool fileExists(const QString& path);
+
+// The file-name part of a path: what follows its last separator.
+QString fileNamePart(const QString& path);
+
+// The full path of the lowest numbered picture name in `pictureFolder` (with
+// its trailing separator) at which no file exists. Folders that bear a
+// numbered name do not count as taken. Numbers freed by deleted pictures are
+// handed out again, lowest first.
+QString nextFreePictureName(const QString& pictureFolder);
+
+// Brings the picture the user chose into the picture folder and yields the
+// name to store for it. A path that contains the picture folder is taken as
+// already there: its file name is yielded and nothing is copied. Any other
+// file is copied under the next free numbered name, bytes unchanged.
+//
+// A copy that fails throws PictureImportError naming the file, and leaves no
+// file behind under the new name. `copiedTo` gets the full path of the copy
+// (empty when nothing was copied), so a caller whose next step fails can take
+// the copy back.
+QString importPicture(const QString& chosen, const QString& pictureFolder, QString* copiedTo = nullptr);
+
+} // namespace qb

@@ -1,0 +1,66 @@
+// The receipt search page: find receipts by category and text, show one.
+
+#include "app/Form_main.h"
+#include "store/JetLike.h"
+#include "store/vorndata.h"
+#include "ui_Form_main.h"
+#include "util/Trim.h"
+#include "util/vornstr.h"
+
+namespace qb {
+
+void Form_main::Button5Click()
+{
+    RecordSet query;
+    query.setConnection(&m_connection);
+
+    QString condition;
+    const QString category = ui->ComboBox2->currentText();
+    const QString text = ui->Edit4->text();
+    if (!category.isEmpty())
+        condition = vorndata::condition(QStringLiteral("类别"), category, 0, true);
+    if (!text.isEmpty()) {
+        if (!condition.isEmpty())
+            condition += QStringLiteral("  and ");
+        // The text is searched for as typed: "%" and "_" in it are no wildcards.
+        const QString literal = jet::escapeLikeText(text);
+        condition += u'(' + vorndata::condition(QStringLiteral("票据标题"), literal, 1, true) +
+                     QStringLiteral(" or ") + vorndata::condition(QStringLiteral("说明"), literal, 1, true) + u')';
+    }
+    if (condition.isEmpty())
+        vorndata::openTable(query, QStringLiteral("pj"));
+    else
+        vorndata::openFiltered(query, QStringLiteral("pj"), condition);
+
+    query.first();
+    QStringList lines;
+    lines.reserve(query.recordCount());
+    for (; !query.eof(); query.next())
+        lines.append(query.fieldAsText(QStringLiteral("id")) + u'|' +
+                     trimmed(query.fieldAsText(QStringLiteral("票据标题"))));
+    m_fillingResults = true;
+    ui->ListBox1->clear();
+    ui->ListBox1->addItems(lines);
+    m_fillingResults = false;
+}
+
+void Form_main::ListBox1Click()
+{
+    const int row = ui->ListBox1->currentRow();
+    if (row < 0 || !ui->ListBox1->item(row)->isSelected())
+        return;
+    RecordSet query;
+    query.setConnection(&m_connection);
+    Fvornfenjiestr pieces;
+    splitAt(ui->ListBox1->item(row)->text(), u'|', pieces);
+    vorndata::openFiltered(query, QStringLiteral("pj"), vorndata::condition(QStringLiteral("id"), pieces.constFirst(), 0, false));
+    if (query.recordCount() <= 0)
+        return;
+    const QString title = trimmed(query.fieldAsText(QStringLiteral("票据标题")));
+    const QString description = trimmed(query.fieldAsText(QStringLiteral("说明")));
+    // A line added to an empty memo ends with a line break of its own.
+    ui->Memo1->setPlainText(title.isEmpty() ? description + u'\n' : title + u'\n' + description);
+    displayStoredPicture(pictureFolder() + trimmed(query.fieldAsText(QStringLiteral("图片"))), *ui->Image3);
+}
+
+} // namespace qb
