@@ -73,6 +73,15 @@ WmfBuilder wmfRedBlue()
     return wmf;
 }
 
+QByteArray emfRedBlue()
+{
+    TempFolder folder;
+    writeEmfRedBlue(folder.file("p.emf"));
+    QFile emf(folder.file("p.emf"));
+    emf.open(QIODevice::ReadOnly);
+    return emf.readAll();
+}
+
 struct Sample
 {
     QString name;
@@ -83,10 +92,6 @@ struct Sample
 std::vector<Sample> redBlueSamples()
 {
     const QImage image = redBlue(64, 32);
-    TempFolder folder;
-    writeEmfRedBlue(folder.file("p.emf"));
-    QFile emf(folder.file("p.emf"));
-    emf.open(QIODevice::ReadOnly);
     return {{"p.jpg", jpegBytes(image)},
             {"P.JPG", jpegBytes(image)},
             {"p.Jpeg", jpegBytes(image)},
@@ -94,7 +99,7 @@ std::vector<Sample> redBlueSamples()
             {"p.ICO", qtBytes(image, "ICO")},
             {"p.tif", tiffBytes(image)},
             {"p.TIFF", tiffBytes(image)},
-            {"p.emf", emf.readAll()},
+            {"p.emf", emfRedBlue()},
             {"p.wmf", wmfRedBlue().bytes(QRect(0, 0, 64, 32))}};
 }
 
@@ -192,6 +197,9 @@ TEST(PictureLoader, DamagedFilesFailWithAMessage)
     wmfZeroLength[22 + 18] = 0; // the first record claims no words at all
     QByteArray wmfOverlong = wmf;
     wmfOverlong[22 + 18 + 2] = 0x7F; // the first record runs past the end
+    const QByteArray emf = emfRedBlue();
+    QByteArray emfNoBounds = emf;
+    emfNoBounds.replace(8, 32, QByteArray(32, '\xFF'));
     const QByteArray wmfShortPolygon =
         WmfBuilder().add(SETWINDOWEXT, {10, 10}).add(POLYGON, {100, 0, 0, 5, 5}).bytes(std::nullopt);
     const struct
@@ -205,6 +213,8 @@ TEST(PictureLoader, DamagedFilesFailWithAMessage)
         {"header-only.bmp", bmp.left(40), "位图文件已损坏"},
         {"cut.ico", ico.left(ico.size() / 2), "图标文件不完整"},
         {"cut.tif", tiff.left(tiff.size() / 2), "TIFF error: "},
+        {"cut.emf", emf.left(100), "EMF 图元文件无法显示"},
+        {"no-bounds.emf", emfNoBounds, "EMF 图元文件无法显示：画面大小无效"},
         {"cut.wmf", wmf.left(wmf.size() - 4), "WMF 图元文件已损坏"},
         {"zero-length-record.wmf", wmfZeroLength, "WMF 图元文件已损坏"},
         {"overlong-record.wmf", wmfOverlong, "WMF 图元文件已损坏"},
@@ -363,6 +373,33 @@ TEST(PictureLoader, WmfPlayerFollowsTheWindowObjectTableAndText)
         for (int x = 0; x < 100; ++x)
             dark += near(image.pixel(x, y), Qt::black, 90);
     EXPECT_GT(dark, 100) << "the text left no ink";
+}
+
+TEST(PictureLoader, RandomlyDamagedFilesDecodeOrFailWithAMessage)
+{
+    // Each repetition (--gtest_repeat) damages the files differently.
+    static quint32 repetition = 0;
+    quint32 seed = 2024 + 7919 * repetition++;
+    const auto next = [&seed](quint32 bound) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % bound;
+    };
+    TempFolder folder;
+    for (const Sample& s : redBlueSamples()) {
+        for (int round = 0; round < 40; ++round) {
+            QByteArray bytes = s.bytes;
+            for (quint32 flips = 1 + next(8); flips > 0; --flips)
+                bytes[next(quint32(bytes.size()))] = char(next(256));
+            if (next(3) == 0)
+                bytes.truncate(next(quint32(bytes.size())));
+            const QString path = folder.write(s.name, bytes);
+            try {
+                EXPECT_FALSE(loadPicture(path, QSize(40, 20)).isNull()) << s.name.toStdString();
+            } catch (const PictureError& e) {
+                EXPECT_FALSE(e.message().isEmpty());
+            }
+        }
+    }
 }
 
 int main(int argc, char** argv)

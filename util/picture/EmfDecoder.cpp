@@ -67,6 +67,9 @@ QImage decodeEmf(const QByteArray& bytes, QSize box)
     QSvgRenderer renderer(convertToSvg(bytes));
     if (!renderer.isValid())
         fail(QStringLiteral("转换结果不是有效的 SVG"));
+    // Damaged bounds come out of the converter as a picture of no size.
+    if (renderer.defaultSize().isEmpty())
+        fail(QStringLiteral("画面大小无效"));
     const QSize size = vectorRenderSize(renderer.defaultSize(), box);
     QImage image = newImage(size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);

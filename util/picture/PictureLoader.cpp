@@ -51,14 +51,18 @@ QByteArray readPictureFile(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw PictureError(QStringLiteral("无法打开图片文件“%1”：%2").arg(path, file.errorString()));
-    // Read one byte more than allowed so that a file that grew after the
-    // size test is still caught.
-    const QByteArray bytes = file.read(maxFileBytes + 1);
+    const auto tooLarge = [&] {
+        return PictureError(
+            QStringLiteral("图片文件“%1”太大（超过 %2 MB），无法显示").arg(path).arg(maxFileBytes >> 20));
+    };
+    if (file.size() > maxFileBytes)
+        throw tooLarge();
+    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw PictureError(QStringLiteral("无法读取图片文件“%1”：%2").arg(path, file.errorString()));
+    // The file may have grown since its size was asked.
     if (bytes.size() > maxFileBytes)
-        throw PictureError(
-            QStringLiteral("图片文件“%1”太大（超过 %2 MB），无法显示").arg(path).arg(maxFileBytes >> 20));
+        throw tooLarge();
     return bytes;
 }
 
