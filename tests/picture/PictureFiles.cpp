@@ -8,6 +8,7 @@
 #include <jpeglib.h>
 #include <stdexcept>
 #include <tiffio.h>
+#include <vector>
 
 namespace qb::test {
 
@@ -68,6 +69,39 @@ QByteArray jpegBytes(const QImage& image, int orientation, bool bigEndianExif)
     while (c.next_scanline < c.image_height) {
         auto* row = const_cast<JSAMPROW>(rgb.constScanLine(int(c.next_scanline)));
         jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    QByteArray bytes(reinterpret_cast<const char*>(out), qsizetype(size));
+    std::free(out);
+    return bytes;
+}
+
+QByteArray cmykJpegRedBlue(int width, int height)
+{
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = JDIMENSION(width);
+    c.image_height = JDIMENSION(height);
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c); // writes the Adobe marker for CMYK
+    jpeg_start_compress(&c, TRUE);
+    // Inverted, as Adobe applications store it: 255 means no ink.
+    std::vector<JSAMPLE> row(size_t(width) * 4);
+    for (int x = 0; x < width; ++x) {
+        const bool red = x < width / 2;
+        const JSAMPLE ink[4] = {JSAMPLE(red ? 255 : 0), JSAMPLE(0), JSAMPLE(red ? 0 : 255), JSAMPLE(255)};
+        std::copy(ink, ink + 4, row.begin() + 4 * x);
+    }
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW line = row.data();
+        jpeg_write_scanlines(&c, &line, 1);
     }
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);

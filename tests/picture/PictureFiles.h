@@ -17,6 +17,8 @@ QImage redBlue(int width, int height);
 
 // JPEG through libjpeg; orientation > 0 adds an EXIF block with that value.
 QByteArray jpegBytes(const QImage& image, int orientation = 0, bool bigEndianExif = false);
+// Left half red, right half blue, in CMYK.
+QByteArray cmykJpegRedBlue(int width, int height);
 QByteArray qtBytes(const QImage& image, const char* format);
 QByteArray tiffBytes(const QImage& image);
 // A TIFF whose header declares the size but holds no pixel data.

@@ -92,15 +92,11 @@ struct Sample
 std::vector<Sample> redBlueSamples()
 {
     const QImage image = redBlue(64, 32);
-    return {{"p.jpg", jpegBytes(image)},
-            {"P.JPG", jpegBytes(image)},
-            {"p.Jpeg", jpegBytes(image)},
-            {"p.bmp", qtBytes(image, "BMP")},
-            {"p.ICO", qtBytes(image, "ICO")},
-            {"p.tif", tiffBytes(image)},
-            {"p.TIFF", tiffBytes(image)},
-            {"p.emf", emfRedBlue()},
-            {"p.wmf", wmfRedBlue().bytes(QRect(0, 0, 64, 32))}};
+    return {{"p.jpg", jpegBytes(image)},      {"P.JPG", jpegBytes(image)},
+            {"p.Jpeg", jpegBytes(image)},     {"cmyk.jpg", cmykJpegRedBlue(64, 32)},
+            {"p.bmp", qtBytes(image, "BMP")}, {"p.ICO", qtBytes(image, "ICO")},
+            {"p.tif", tiffBytes(image)},      {"p.TIFF", tiffBytes(image)},
+            {"p.emf", emfRedBlue()},          {"p.wmf", wmfRedBlue().bytes(QRect(0, 0, 64, 32))}};
 }
 
 QByteArray withJpegSize(QByteArray jpeg, quint16 width, quint16 height)

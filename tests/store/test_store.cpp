@@ -1,3 +1,4 @@
+#include "store/JetLike.h"
 #include "store/JetText.h"
 #include "store/StoreError.h"
 #include "tests/store/StoreFixture.h"
@@ -251,4 +252,53 @@ TEST(JetTextTest, ConnectionTextsAndTypes)
     EXPECT_TRUE(jet::isLongText(jet::translateStatement("create table t(x memo)").section(' ', 3).chopped(1)));
     EXPECT_EQ(jet::translateStatement("select * from memo"), "select * from memo")
         << "only table definitions are rewritten";
+}
+
+TEST(LikeTest, WildcardsSetsAndCaseFolding)
+{
+    struct Case
+    {
+        QString pattern;
+        QString text;
+        bool matches;
+    };
+    const std::vector<Case> cases{
+        {"%电费%", "三月电费单", true},
+        {"%电费%", "水费", false},
+        {"%abc%", "xxABCxx", true},
+        {"%équipe%", "ÉQUIPE", true},
+        {"%ａｂ%", "ＡＢ", true},
+        {"a_c", "abc", true},
+        {"a_c", "ac", false},
+        {"%50[%]%", "打折50%", true},
+        {"%50[%]%", "打折500", false},
+        {"%a[_]b%", "a_b", true},
+        {"%a[_]b%", "axb", false},
+        {"%[[]x%", "[x", true},
+        {"[!a]bc", "xbc", true},
+        {"[a-c]", "b", true},
+        {"%%", "", true},
+        {"%a%b%c%", "aXbYc", true},
+        {"[abc", "[abc", true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(jet::LikePattern(c.pattern).matches(c.text), c.matches)
+            << c.text.toStdString() << " like " << c.pattern.toStdString();
+    EXPECT_EQ(jet::escapeLikeText("50%_[x]"), "50[%][_][[]x]");
+    for (const QString& text : {QString("50%"), QString("a_b"), QString("[x]"), QString("100%_[!]")})
+        EXPECT_TRUE(jet::LikePattern("%" + jet::escapeLikeText(text) + "%").matches("before " + text + " after"))
+            << "an escaped text must find itself: " << text.toStdString();
+}
+
+TEST_F(RecordSetTest, EnginesLikeUsesTheProgramsRules)
+{
+    addReceipt("k", "Taxi to AIRPORT", "", "");
+    addReceipt("k", "打折50%", "", "");
+    addReceipt("k", "打折500", "", "");
+    RecordSet rs;
+    rs.setConnection(&connection);
+    ASSERT_TRUE(vorndata::openFiltered(rs, "pj", "票据标题 like  '%airport%'"));
+    EXPECT_EQ(titles(rs), QStringList{"Taxi to AIRPORT"});
+    ASSERT_TRUE(vorndata::openFiltered(rs, "pj", "票据标题 like  '%50[%]%'"));
+    EXPECT_EQ(titles(rs), QStringList{"打折50%"});
 }

@@ -1,0 +1,125 @@
+#include "app/PictureRules.h"
+#include "tests/support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace qb;
+using qb::test::TempFolder;
+
+namespace {
+QByteArray contentOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+struct PictureFolder
+{
+    TempFolder root;
+    QString folder = root.path() + QStringLiteral("image") + QDir::separator();
+    PictureFolder() { QDir().mkpath(folder); }
+    void take(const QString& name) const { root.write(QStringLiteral("image/") + name, "x"); }
+};
+} // namespace
+
+TEST(PictureNameTest, AtLeastFiveDigitsAndNoUpperLimit)
+{
+    EXPECT_EQ(numberedPictureName(1), "00001.jpg");
+    EXPECT_EQ(numberedPictureName(42), "00042.jpg");
+    EXPECT_EQ(numberedPictureName(99999), "99999.jpg");
+    EXPECT_EQ(numberedPictureName(100000), "100000.jpg");
+}
+
+TEST(PictureNameTest, LowestFreeNumberIsHandedOutFirst)
+{
+    PictureFolder p;
+    EXPECT_EQ(nextFreePictureName(p.folder), p.folder + "00001.jpg");
+    for (const char* name : {"00001.jpg", "00002.jpg", "00004.jpg", "3.jpg", "000003.jpg", "00003.JPG"})
+        p.take(QString::fromLatin1(name));
+    EXPECT_EQ(nextFreePictureName(p.folder), p.folder + "00003.jpg")
+        << "names that are not exactly numbered names do not take a number";
+    p.take("00003.jpg");
+    EXPECT_EQ(nextFreePictureName(p.folder), p.folder + "00005.jpg");
+}
+
+TEST(PictureNameTest, AfterAllFiveDigitNamesComesASixDigitOne)
+{
+    PictureFolder p;
+    for (int n = 1; n <= 99999; ++n) {
+        QFile f(p.folder + numberedPictureName(n));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(nextFreePictureName(p.folder), p.folder + "100000.jpg");
+}
+
+TEST(PictureImportTest, FolderBearingANumberedNameIsNotTakenButCannotReceiveACopy)
+{
+    PictureFolder p;
+    ASSERT_TRUE(QDir().mkpath(p.folder + "00001.jpg"));
+    EXPECT_EQ(nextFreePictureName(p.folder), p.folder + "00001.jpg");
+    const QString source = p.root.write("photo.jpg", "jpeg bytes");
+    EXPECT_EQ(importPicture(source, p.folder), "00002.jpg");
+    EXPECT_EQ(contentOf(p.folder + "00002.jpg"), "jpeg bytes");
+}
+
+TEST(PictureImportTest, OutsideFilesAreCopiedUnchangedEachTimeUnderANewNumber)
+{
+    PictureFolder p;
+    const QString source = p.root.write("scan.bmp", QByteArray("BM not really a bitmap\0\x01\x02", 25));
+    QString copied;
+    EXPECT_EQ(importPicture(source, p.folder, &copied), "00001.jpg");
+    EXPECT_EQ(copied, p.folder + "00001.jpg");
+    EXPECT_EQ(importPicture(source, p.folder), "00002.jpg");
+    EXPECT_EQ(contentOf(p.folder + "00002.jpg"), contentOf(source)) << "the bytes must be kept as they are";
+    EXPECT_TRUE(QFile::exists(source)) << "the chosen file is never moved or removed";
+    EXPECT_EQ(entries(p.folder), (QStringList{"00001.jpg", "00002.jpg"}));
+}
+
+TEST(PictureImportTest, PathsInsideThePictureFolderAreTakenAsTheyAre)
+{
+    PictureFolder p;
+    QString copied = "stale";
+    EXPECT_EQ(importPicture(p.folder + "00012.jpg", p.folder, &copied), "00012.jpg") << "nothing is tested or copied";
+    EXPECT_TRUE(copied.isEmpty());
+    EXPECT_EQ(importPicture(p.folder + "X.JPG", p.folder), "X.JPG");
+    EXPECT_EQ(importPicture(p.folder + "old" + QDir::separator() + "a.jpg", p.folder), "a.jpg");
+    EXPECT_TRUE(entries(p.folder).isEmpty());
+}
+
+TEST(PictureImportTest, FailedCopyIsReportedWithTheFileNameAndLeavesNothingBehind)
+{
+    PictureFolder p;
+    struct Case
+    {
+        const char* what;
+        QString chosen;
+        QString mustMention;
+    };
+    const QString missing = p.root.file("gone.jpg");
+    const std::vector<Case> cases{
+        {"missing source", missing, missing},
+        {"empty field", QString(), QStringLiteral("图片")},
+        {"a folder", p.root.path() + "photos", p.root.path() + "photos"},
+    };
+    QDir().mkpath(p.root.path() + "photos");
+    for (const Case& c : cases) {
+        try {
+            importPicture(c.chosen, p.folder);
+            ADD_FAILURE() << c.what << ": a failed copy must not count as imported";
+        } catch (const PictureImportError& e) {
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains(c.mustMention)) << c.what << ": " << e.what();
+        }
+    }
+    const QString source = p.root.write("ok.jpg", "bytes");
+    ASSERT_TRUE(QDir(p.folder).removeRecursively());
+    EXPECT_THROW(importPicture(source, p.folder), PictureImportError) << "the picture folder is gone";
+    ASSERT_TRUE(QDir().mkpath(p.folder));
+    EXPECT_TRUE(entries(p.folder).isEmpty()) << "no partial copy may stay";
+}
