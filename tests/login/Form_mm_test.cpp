@@ -484,6 +484,7 @@ TEST_F(LoginDialog, LayoutMatchesTheDesign)
             EXPECT_EQ(b->iconSize(), QSize(32, 32)) << c.name;
             EXPECT_FALSE(b->isDefault() || b->autoDefault())
                 << c.name << ": the dialog has no default button";
+            EXPECT_FALSE(b->icon().pixmap(32, 32).isNull()) << c.name << ": its picture is missing";
         }
     }
     const struct
