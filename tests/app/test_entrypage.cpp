@@ -1,0 +1,218 @@
+#include "tests/app/EntryFixture.h"
+
+#include <QFile>
+
+using namespace qb;
+using namespace qb::test;
+
+class EntryPageTest : public PageFixture
+{
+protected:
+    void SetUp() override
+    {
+        PageFixture::SetUp();
+        click("BitBtn2");
+    }
+};
+
+TEST_F(EntryPageTest, IncompleteEntryIsRefusedInFieldOrder)
+{
+    const QString picture = photo("a.jpg");
+    struct Case
+    {
+        QString category, title, picture;
+    };
+    for (const Case& c : std::vector<Case>{{"", "t", picture}, {"c", "", picture}, {"c", "t", ""}}) {
+        dialogs.infos.clear();
+        file(c.category, c.title, "d", c.picture);
+        EXPECT_EQ(dialogs.infos, QStringList{"项目信息不全，请填写。"});
+        EXPECT_EQ(text("Edit2"), "d") << "an incomplete entry keeps the fields";
+    }
+    EXPECT_EQ(window->ADOQuery1().recordCount(), 0);
+    EXPECT_TRUE(pictures().isEmpty());
+}
+
+TEST_F(EntryPageTest, NewReceiptCopiesItsPictureAndAddsItsCategoryOnce)
+{
+    const QString outside = photo("outside/receipt.jpg");
+    file("交通", "出租车", "", outside);
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join('\n').toStdString();
+    ASSERT_EQ(gridRows(), 1);
+    EXPECT_EQ(cell(0, 0), "1");
+    EXPECT_EQ(cell(0, 1), "交通");
+    EXPECT_EQ(cell(0, 3), "(WIDEMEMO)") << "the grid shows the placeholder, not the description";
+    EXPECT_EQ(cell(0, 4), "00001.jpg");
+    EXPECT_EQ(pictures(), QStringList{"00001.jpg"});
+    EXPECT_EQ(items("ComboBox1"), QStringList{"交通"});
+    EXPECT_EQ(items("ComboBox2"), QStringList{"交通"});
+    EXPECT_EQ(find<QComboBox>("ComboBox1")->currentText(), "") << "a new category empties the field";
+    EXPECT_TRUE(text("Edit1").isEmpty() && text("Edit2").isEmpty() && text("Edit3").isEmpty());
+    EXPECT_TRUE(showsStartPicture("Image2"));
+
+    file("交通", "  ", "地铁", outside);
+    EXPECT_EQ(items("ComboBox1"), QStringList{"交通"}) << "a stored category is not added again";
+    EXPECT_EQ(find<QComboBox>("ComboBox1")->currentText(), "交通") << "a stored category stays in the field";
+    EXPECT_EQ(pictures(), (QStringList{"00001.jpg", "00002.jpg"})) << "the same outside file is copied again";
+    clickGridRow(1);
+    EXPECT_EQ(text("Edit1"), "") << "a title of blanks is filed and shows empty";
+    EXPECT_EQ(text("Edit2"), "地铁");
+}
+
+TEST_F(EntryPageTest, GridClickLoadsTheReceiptAndRefilingItSharesThePicture)
+{
+    file("办公", "打印纸", "两箱", photo("red.jpg", Qt::red));
+    file("办公", "墨盒", "", photo("blue.jpg", Qt::blue));
+    clickGridRow(0);
+    EXPECT_EQ(find<QComboBox>("ComboBox1")->currentText(), "办公");
+    EXPECT_EQ(text("Edit1"), "打印纸");
+    EXPECT_EQ(text("Edit2"), "两箱");
+    EXPECT_EQ(text("Edit3"), pictureFolder() + "00001.jpg");
+    EXPECT_TRUE(isRed(centreOf("Image2"))) << "the clicked receipt's picture is shown";
+
+    click("Button2");
+    EXPECT_EQ(cell(2, 4), "00001.jpg") << "a picture already in the folder is not copied again";
+    EXPECT_EQ(pictures(), (QStringList{"00001.jpg", "00002.jpg"}));
+}
+
+TEST_F(EntryPageTest, ChangeAsksFirstAndWritesTheFieldsBack)
+{
+    file("办公", "打印纸", "两箱", photo("red.jpg"));
+    clickGridRow(0);
+    find<QLineEdit>("Edit1")->setText("复印纸");
+    dialogs.answers = {false};
+    click("Button3");
+    EXPECT_EQ(dialogs.questions, QStringList{"确定要修改原来的票据内容？"});
+    EXPECT_EQ(cell(0, 2), "打印纸") << "No changes nothing";
+    EXPECT_EQ(text("Edit1"), "复印纸");
+
+    find<QComboBox>("ComboBox1")->setEditText("杂项");
+    click("Button3");
+    EXPECT_EQ(cell(0, 1), "杂项");
+    EXPECT_EQ(cell(0, 2), "复印纸");
+    EXPECT_EQ(cell(0, 4), "00001.jpg") << "the loaded picture is kept, not copied";
+    EXPECT_EQ(pictures(), QStringList{"00001.jpg"});
+    EXPECT_FALSE(items("ComboBox1").contains("杂项")) << "a change adds no category";
+    EXPECT_TRUE(text("Edit1").isEmpty());
+}
+
+TEST_F(EntryPageTest, ChangeOnAnEmptyStoreFilesANewReceipt)
+{
+    fill("餐饮", "午饭", "", photo("red.jpg"));
+    click("Button3");
+    ASSERT_EQ(gridRows(), 1);
+    EXPECT_EQ(cell(0, 2), "午饭");
+    EXPECT_EQ(cell(0, 4), "00001.jpg");
+}
+
+TEST_F(EntryPageTest, FailedImportStoresNothingAndKeepsTheFields)
+{
+    file("办公", "打印纸", "", photo("red.jpg"));
+    const QString gone = folder.file("gone.jpg");
+    fill("办公", "新的", "说明", gone);
+    click("Button2");
+    ASSERT_EQ(dialogs.failures.size(), 1);
+    EXPECT_TRUE(dialogs.failures[0].contains(gone)) << dialogs.failures[0].toStdString();
+    EXPECT_EQ(gridRows(), 1);
+    EXPECT_EQ(text("Edit1"), "新的");
+
+    clickGridRow(0);
+    find<QLineEdit>("Edit1")->setText("改过");
+    find<QLineEdit>("Edit3")->setText(gone);
+    click("Button3");
+    EXPECT_EQ(dialogs.failures.size(), 2);
+    clickGridRow(0);
+    EXPECT_EQ(cell(0, 2), "打印纸") << "a change whose picture failed must not be posted later";
+    EXPECT_EQ(pictures(), QStringList{"00001.jpg"});
+}
+
+TEST_F(EntryPageTest, RefusedReceiptTakesItsPictureCopyBack)
+{
+    file(QString(51, u'类'), "t", "", photo("red.jpg"));
+    ASSERT_EQ(dialogs.failures.size(), 1);
+    EXPECT_TRUE(dialogs.failures[0].contains("类别")) << dialogs.failures[0].toStdString();
+    EXPECT_EQ(gridRows(), 0);
+    EXPECT_TRUE(pictures().isEmpty()) << "no picture may stay that no receipt names";
+}
+
+TEST_F(EntryPageTest, DeleteRemovesTheDeletedReceiptsOwnPictureOnly)
+{
+    file("a", "one", "", photo("red.jpg", Qt::red));
+    file("a", "two", "", photo("blue.jpg", Qt::blue));
+    file("a", "three", "", photo("green.jpg", Qt::green));
+    clickGridRow(0);
+    click("Button2"); // a fourth receipt naming 00001.jpg as well
+
+    // A click on row 1, then a key moves the grid to row 2: delete acts on
+    // row 2 and must remove row 2's picture, not the clicked one's.
+    clickGridRow(1);
+    grid()->setFocus();
+    QTest::keyClick(grid(), Qt::Key_Down);
+    EXPECT_EQ(text("Edit1"), "two") << "a key move does not reload the fields";
+    dialogs.answers = {true};
+    click("Button4");
+    EXPECT_EQ(dialogs.questions.last(), "确定要删除当前的票据？");
+    EXPECT_EQ(pictures(), (QStringList{"00001.jpg", "00002.jpg", "00004.jpg"}).mid(0, 2))
+        << "the deleted receipt's picture 00003.jpg goes, the clicked one's stays";
+
+    clickGridRow(0);
+    click("Button4");
+    EXPECT_TRUE(pictures().contains("00001.jpg")) << "a picture another receipt still names stays";
+    EXPECT_TRUE(text("Edit3").isEmpty());
+    EXPECT_TRUE(showsStartPicture("Image2"));
+    EXPECT_EQ(gridRows(), 2);
+
+    file("a", "five", "", photo("red2.jpg"));
+    EXPECT_EQ(cell(2, 4), "00003.jpg") << "the freed number is handed out again";
+}
+
+TEST_F(EntryPageTest, DeleteWithNoReceiptReportsTheEmptyRecordSet)
+{
+    fill("a", "kept", "", "");
+    click("Button4");
+    EXPECT_EQ(dialogs.failures, QStringList{"ADOQuery1: Cannot perform this operation on an empty dataset."});
+    EXPECT_EQ(text("Edit1"), "kept");
+}
+
+TEST_F(EntryPageTest, MissingPictureShowsTheStartPictureAndSaysSo)
+{
+    file("a", "one", "", photo("red.jpg"));
+    ASSERT_TRUE(QFile::remove(pictureFolder() + "00001.jpg"));
+    find<ImageBox>("Image2")->setPicture(QImage());
+    clickGridRow(0);
+    EXPECT_EQ(dialogs.infos, QStringList{"票据相关的图片丢失"});
+    EXPECT_TRUE(showsStartPicture("Image2"));
+    EXPECT_EQ(text("Edit1"), "one");
+}
+
+TEST_F(EntryPageTest, DropTakesTheFirstFileAndReportsUndecodableOnes)
+{
+    const QString red = photo("red.jpg", Qt::red);
+    const QString blue = photo("blue.jpg", Qt::blue);
+    drop({red, blue});
+    EXPECT_EQ(text("Edit3"), red);
+    EXPECT_TRUE(isRed(centreOf("Image2")));
+
+    const QString note = folder.write("note.txt", "not a picture");
+    drop({note});
+    EXPECT_EQ(text("Edit3"), note) << "the path is taken before the load fails";
+    EXPECT_EQ(dialogs.failures, QStringList{"Unknown picture file extension (.txt)"}) << "')' comes before '.'";
+    EXPECT_TRUE(isRed(centreOf("Image2"))) << "the preview keeps its picture";
+}
+
+TEST_F(EntryPageTest, PictureDialogFillsThePictureFieldAndFiltersPictureTypes)
+{
+    const QString blue = photo("blue.jpg", Qt::blue);
+    window->OpenPictureDialog1 = [&] { return blue; };
+    click("Button1");
+    EXPECT_EQ(text("Edit3"), blue);
+    EXPECT_TRUE(isBlue(centreOf("Image2")));
+    window->OpenPictureDialog1 = [] { return QString(); };
+    click("Button1");
+    EXPECT_EQ(text("Edit3"), blue) << "a cancelled dialog changes nothing";
+
+    const QStringList filters = Form_main::pictureFilters();
+    ASSERT_EQ(filters.size(), 9);
+    EXPECT_TRUE(filters[0].startsWith("All (*.jpg "));
+    EXPECT_TRUE(filters[1].startsWith("JPEG Image File (*.jpg"));
+    EXPECT_TRUE(filters[8].startsWith("Metafiles (*.wmf"));
+}
