@@ -33,6 +33,7 @@ struct Session
     unsigned char* firstRow = nullptr;
     qsizetype stride = 0;
     bool stoppedEarly = false;
+    JDIMENSION rowsRead = 0;
 };
 
 constexpr int exifOrientationTag = 0x0112;
@@ -98,6 +99,7 @@ void readRows(Session& s)
             }
         }
     }
+    s.rowsRead = c.output_scanline;
     if (s.stoppedEarly)
         jpeg_abort_decompress(&c);
     else
@@ -247,7 +249,7 @@ QImage decodeJpeg(const QByteArray& bytes, QSize box)
     if (cmyk)
         cmykToRgb(image, s.cinfo.saw_Adobe_marker);
     if (s.stoppedEarly) {
-        for (int y = int(s.cinfo.output_scanline); y < image.height(); ++y) {
+        for (int y = int(s.rowsRead); y < image.height(); ++y) {
             auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
             std::fill(row, row + image.width(), qRgb(128, 128, 128));
         }

@@ -30,7 +30,10 @@ private:
 // Throws PictureError.
 QImage loadPicture(const QString& path, QSize box = QSize());
 
-// Decodes JPEG bytes, upright per their EXIF orientation. Throws PictureError.
+// Decodes JPEG bytes, upright per their EXIF orientation, at the smallest
+// DCT scale whose output still covers the box. Data cut short inside the scan
+// is not a failure (libjpeg only warns): the rows that are there show and the
+// rest is grey. Throws PictureError.
 QImage decodeJpeg(const QByteArray& bytes, QSize box = QSize());
 
 } // namespace qb

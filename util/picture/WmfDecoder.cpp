@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <cmath>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // A player for Windows metafiles: the common drawing records on QPainter.
@@ -537,7 +538,11 @@ void Player::draw(const Record& r)
     case PIE:
     case CHORD: {
         const QRectF rect = mapRect(p.s16(7), p.s16(6), p.s16(5), p.s16(4));
-        const QPointF start = map(p.s16(3), p.s16(2)), end = map(p.s16(1), p.s16(0));
+        QPointF start = map(p.s16(3), p.s16(2)), end = map(p.s16(1), p.s16(0));
+        // Arcs run counter-clockwise in logical space; a window that flips
+        // one axis makes that clockwise on the device.
+        if (scaleX() * scaleY() < 0)
+            std::swap(start, end);
         if (rect.isEmpty())
             break;
         const QPointF c = rect.center();
