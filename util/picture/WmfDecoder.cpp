@@ -105,21 +105,21 @@ struct Record
     Params params;
 };
 
-struct PenSpec
+struct LogPen
 {
     int style = 0; // PS_SOLID
     int width = 0;
     QColor color = Qt::black;
 };
 
-struct BrushSpec
+struct LogBrush
 {
     int style = 0; // BS_SOLID
     QColor color = Qt::white;
     int hatch = 0;
 };
 
-struct FontSpec
+struct LogFont
 {
     int height = 0, weight = 400, escapement = 0;
     bool italic = false, underline = false, strikeOut = false;
@@ -129,16 +129,16 @@ struct FontSpec
 struct GdiObject
 {
     enum Kind { Free, Pen, Brush, Font, Other } kind = Free;
-    PenSpec pen;
-    BrushSpec brush;
-    FontSpec font;
+    LogPen pen;
+    LogBrush brush;
+    LogFont font;
 };
 
 struct DcState
 {
-    PenSpec pen;
-    BrushSpec brush;
-    FontSpec font;
+    LogPen pen;
+    LogBrush brush;
+    LogFont font;
     QColor textColor = Qt::black, backColor = Qt::white;
     bool opaqueBack = true;
     int textAlign = 0;
@@ -255,14 +255,14 @@ QRectF Player::mapRect(double left, double top, double right, double bottom) con
 
 void Player::applyPen()
 {
-    const PenSpec& spec = m_dc.pen;
-    const int style = spec.style & 0x0F;
+    const LogPen& logical = m_dc.pen;
+    const int style = logical.style & 0x0F;
     if (style == 5) { // PS_NULL
         m_painter->setPen(Qt::NoPen);
         return;
     }
-    QPen pen(spec.color);
-    pen.setWidthF(qMax(1.0, spec.width * qAbs(scaleX())));
+    QPen pen(logical.color);
+    pen.setWidthF(qMax(1.0, logical.width * qAbs(scaleX())));
     static constexpr Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
                                               Qt::DashDotDotLine};
     pen.setStyle(style < 5 ? styles[style] : Qt::SolidLine);
@@ -271,20 +271,21 @@ void Player::applyPen()
 
 void Player::applyBrush()
 {
-    const BrushSpec& spec = m_dc.brush;
-    if (spec.style == 1) { // BS_NULL
+    const LogBrush& logical = m_dc.brush;
+    if (logical.style == 1) { // BS_NULL
         m_painter->setBrush(Qt::NoBrush);
         return;
     }
-    if (spec.style == 2) { // BS_HATCHED
+    if (logical.style == 2) { // BS_HATCHED
         static constexpr Qt::BrushStyle hatches[] = {Qt::HorPattern,   Qt::VerPattern,
                                                      Qt::FDiagPattern, Qt::BDiagPattern,
                                                      Qt::CrossPattern, Qt::DiagCrossPattern};
-        m_painter->setBrush(
-            QBrush(spec.color, spec.hatch >= 0 && spec.hatch < 6 ? hatches[spec.hatch] : Qt::CrossPattern));
+        m_painter->setBrush(QBrush(logical.color, logical.hatch >= 0 && logical.hatch < 6
+                                                      ? hatches[logical.hatch]
+                                                      : Qt::CrossPattern));
         return;
     }
-    m_painter->setBrush(spec.style == 0 ? QBrush(spec.color) : QBrush(Qt::NoBrush));
+    m_painter->setBrush(logical.style == 0 ? QBrush(logical.color) : QBrush(Qt::NoBrush));
 }
 
 // Like GDI, a new object takes the lowest free slot of the table.
@@ -317,20 +318,20 @@ void Player::drawText(QPointF at, const QByteArray& text, const std::vector<int>
     // always has one, a command-line tool might not.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
         throw PictureError(QStringLiteral("WMF 图元文件中的文字需要图形界面才能显示"));
-    const FontSpec& spec = m_dc.font;
-    QFont font(spec.face.isEmpty() ? QStringLiteral("SimSun") : spec.face);
-    const double height = spec.height == 0 ? 12.0 : qAbs(spec.height * scaleY());
+    const LogFont& logical = m_dc.font;
+    QFont font(logical.face.isEmpty() ? QStringLiteral("SimSun") : logical.face);
+    const double height = logical.height == 0 ? 12.0 : qAbs(logical.height * scaleY());
     font.setPixelSize(qMax(1, qRound(height)));
-    if (spec.height > 0) {
+    if (logical.height > 0) {
         // A positive height is the cell height, leading included.
         const double cell = QFontMetricsF(font).height();
         if (cell > 0)
             font.setPixelSize(qMax(1, qRound(height * height / cell)));
     }
-    font.setWeight(QFont::Weight(qBound(100, spec.weight == 0 ? 400 : spec.weight, 900)));
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
-    font.setStrikeOut(spec.strikeOut);
+    font.setWeight(QFont::Weight(qBound(100, logical.weight == 0 ? 400 : logical.weight, 900)));
+    font.setItalic(logical.italic);
+    font.setUnderline(logical.underline);
+    font.setStrikeOut(logical.strikeOut);
     const QFontMetricsF metrics(font);
 
     // Split into characters (GBK lead bytes start two-byte characters) so
@@ -366,7 +367,7 @@ void Player::drawText(QPointF at, const QByteArray& text, const std::vector<int>
     if (options & 0x0002) // ETO_OPAQUE
         m_painter->fillRect(clip, m_dc.backColor);
     m_painter->translate(at);
-    m_painter->rotate(-spec.escapement / 10.0);
+    m_painter->rotate(-logical.escapement / 10.0);
     if (m_dc.opaqueBack)
         m_painter->fillRect(QRectF(dx, baseline - metrics.ascent(), width, metrics.height()), m_dc.backColor);
     m_painter->setFont(font);
@@ -487,7 +488,7 @@ void Player::draw(const Record& r)
     case CREATEFONTINDIRECT: {
         GdiObject object;
         object.kind = GdiObject::Font;
-        FontSpec& font = object.font;
+        LogFont& font = object.font;
         font.height = p.s16(0);
         font.escapement = p.s16(2);
         font.weight = p.s16(4);
