@@ -47,7 +47,7 @@ void Form_main::Button5Click()
 void Form_main::ListBox1Click()
 {
     const int row = ui->ListBox1->currentRow();
-    if (row < 0 || !ui->ListBox1->item(row)->isSelected())
+    if (row < 0)
         return;
     RecordSet query;
     query.setConnection(&m_connection);

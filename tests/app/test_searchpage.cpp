@@ -1,0 +1,134 @@
+#include "tests/app/EntryFixture.h"
+
+#include <QFile>
+
+using namespace qb;
+using namespace qb::test;
+
+class SearchPageTest : public PageFixture
+{
+protected:
+    void SetUp() override
+    {
+        PageFixture::SetUp();
+        click("BitBtn2");
+        file("办公", "打印纸", "A4 两箱", photo("red.jpg", Qt::red));
+        file("交通", "出租车 to Airport", "机场", photo("blue.jpg", Qt::blue));
+        file("办公", "墨盒", "打折50%", photo("green.jpg", Qt::green));
+        file("办公电费", "三月", "电费单", photo("red2.jpg", Qt::red));
+        click("BitBtn3");
+    }
+
+    QStringList search(const QString& category, const QString& text)
+    {
+        find<QComboBox>("ComboBox2")->setEditText(category);
+        find<QLineEdit>("Edit4")->setText(text);
+        click("Button5");
+        return lines();
+    }
+    QStringList lines()
+    {
+        QStringList out;
+        auto* list = find<QListWidget>("ListBox1");
+        for (int i = 0; i < list->count(); ++i)
+            out.append(list->item(i)->text());
+        return out;
+    }
+    void clickLine(int row)
+    {
+        auto* list = find<QListWidget>("ListBox1");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    }
+    QString memo() { return find<QPlainTextEdit>("Memo1")->toPlainText(); }
+};
+
+TEST_F(SearchPageTest, FindsByCategoryTextOrBoth)
+{
+    struct Case
+    {
+        QString category, text;
+        QStringList expected;
+    };
+    const std::vector<Case> cases{
+        {"", "", {"1|打印纸", "2|出租车 to Airport", "3|墨盒", "4|三月"}},
+        {"办公", "", {"1|打印纸", "3|墨盒"}},
+        {"", "电费", {"4|三月"}},
+        {"", "两箱", {"1|打印纸"}},
+        {"办公", "墨", {"3|墨盒"}},
+        {"交通", "墨", {}},
+        {"", "办公", {}},
+        {"", "airport", {"2|出租车 to Airport"}},
+        {"", "a4", {"1|打印纸"}},
+        {"", "50%", {"3|墨盒"}},
+        {"", "%", {"3|墨盒"}},
+        {"", "_", {}},
+        {"办公 ", "", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(search(c.category, c.text), c.expected)
+            << "category '" << c.category.toStdString() << "' text '" << c.text.toStdString() << "'";
+    EXPECT_TRUE(dialogs.failures.isEmpty()) << dialogs.failures.join('\n').toStdString();
+}
+
+TEST_F(SearchPageTest, QuotesAndSeparatorsInTextsAreSearchedForLiterally)
+{
+    click("BitBtn2");
+    file("O'Neil's", "Joe's 午餐|外卖", "it's", photo("q.jpg"));
+    click("BitBtn3");
+    EXPECT_EQ(search("O'Neil's", ""), QStringList{"5|Joe's 午餐|外卖"});
+    EXPECT_EQ(search("", "it's"), QStringList{"5|Joe's 午餐|外卖"});
+    EXPECT_TRUE(dialogs.failures.isEmpty()) << dialogs.failures.join('\n').toStdString();
+    clickLine(0);
+    EXPECT_EQ(memo(), "Joe's 午餐|外卖\nit's") << "a line with '|' in its title still finds its receipt";
+}
+
+TEST_F(SearchPageTest, SelectingALineShowsTheReceiptByMouseAndKeyboard)
+{
+    search("办公", "");
+    clickLine(1);
+    EXPECT_EQ(memo(), "墨盒\n打折50%");
+    EXPECT_EQ(centreOf("Image3").green() > 100, true) << "the selected receipt's picture is shown";
+    auto* list = find<QListWidget>("ListBox1");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(memo(), "打印纸\nA4 两箱");
+    EXPECT_TRUE(isRed(centreOf("Image3")));
+
+    search("", "没有这个");
+    EXPECT_TRUE(lines().isEmpty()) << "a search without hits empties the list";
+    EXPECT_EQ(memo(), "打印纸\nA4 两箱") << "a search leaves the shown receipt alone";
+    EXPECT_TRUE(dialogs.infos.isEmpty());
+}
+
+TEST_F(SearchPageTest, DeletedReceiptOrMissingPictureLeaveTheViewSound)
+{
+    search("", "");
+    clickLine(0);
+    const QString shown = memo();
+    // The receipt on line 3 goes, and line 2's picture file goes.
+    window->ADOQuery1().moveTo(2);
+    window->ADOQuery1().deleteRecord();
+    ASSERT_TRUE(QFile::remove(pictureFolder() + "00002.jpg"));
+
+    clickLine(2);
+    EXPECT_EQ(memo(), shown) << "a receipt deleted since the search changes nothing";
+    EXPECT_TRUE(dialogs.infos.isEmpty());
+
+    clickLine(1);
+    EXPECT_EQ(memo(), "出租车 to Airport\n机场");
+    EXPECT_EQ(dialogs.infos, QStringList{"票据相关的图片丢失"});
+    EXPECT_TRUE(showsStartPicture("Image3"));
+}
+
+TEST_F(SearchPageTest, MemoShowsEmptyTitleOrDescriptionAsSpecifiedLines)
+{
+    click("BitBtn2");
+    file("x", " ", "只有说明", photo("a.jpg"));
+    file("x", "只有标题", "", photo("b.jpg"));
+    click("BitBtn3");
+    search("x", "");
+    clickLine(0);
+    EXPECT_EQ(memo(), "只有说明\n");
+    clickLine(1);
+    EXPECT_EQ(memo(), "只有标题\n");
+}
