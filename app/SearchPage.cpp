@@ -33,8 +33,9 @@ void Form_main::Button5Click()
         vorndata::openFiltered(query, QStringLiteral("pj"), condition);
 
     query.first();
+    // Walking the hits from first to last without asking for their count
+    // lets the record set read them in one pass.
     QStringList lines;
-    lines.reserve(query.recordCount());
     for (; !query.eof(); query.next())
         lines.append(query.fieldAsText(QStringLiteral("id")) + u'|' +
                      trimmed(query.fieldAsText(QStringLiteral("票据标题"))));

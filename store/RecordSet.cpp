@@ -6,6 +6,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <limits>
 #include <list>
 #include <sqlcipher/sqlite3.h>
 #include <unordered_map>
@@ -24,10 +25,82 @@ const QString kReadOnly = QStringLiteral("This record set cannot be updated");
 
 // Rows are read from the engine in batches of this many, and this many
 // batches are kept; a grid page and a scroll through it stay in memory.
-constexpr int kBatchRows = 256;
+constexpr int kBatchRows = 512;
 constexpr size_t kCachedBatches = 32;
 
 using Row = std::vector<QVariant>;
+
+// Rows as read from the engine, kept as their UTF-8 bytes in one buffer per
+// block: reading a million rows then costs a few allocations per block of
+// rows instead of one per value, and only the values asked for become
+// QStrings.
+class RowBlock
+{
+public:
+    explicit RowBlock(size_t columns) : m_columns(columns) {}
+
+    size_t rows() const { return m_columns ? m_cells.size() / m_columns : m_emptyRows; }
+
+    void addRow(sqlite3_stmt* st, int firstColumn)
+    {
+        for (size_t c = 0; c < m_columns; ++c) {
+            const int column = firstColumn + int(c);
+            if (sqlite3_column_type(st, column) == SQLITE_NULL) {
+                m_cells.push_back({0, -1});
+                continue;
+            }
+            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(st, column));
+            const int length = sqlite3_column_bytes(st, column);
+            m_cells.push_back({quint32(m_bytes.size()), length});
+            m_bytes.append(bytes, length);
+        }
+        if (!m_columns)
+            ++m_emptyRows;
+    }
+
+    void addNullRow()
+    {
+        m_cells.insert(m_cells.end(), m_columns, Cell{0, -1});
+        if (!m_columns)
+            ++m_emptyRows;
+    }
+
+    bool isNull(size_t row, size_t column) const { return cell(row, column).length < 0; }
+
+    QString text(size_t row, size_t column) const
+    {
+        const Cell& c = cell(row, column);
+        return c.length <= 0 ? QString() : QString::fromUtf8(m_bytes.constData() + c.offset, c.length);
+    }
+
+    QVariant value(size_t row, size_t column) const
+    {
+        return isNull(row, column) ? QVariant() : QVariant(text(row, column));
+    }
+
+private:
+    struct Cell
+    {
+        quint32 offset;
+        qint32 length; // -1 for Null
+    };
+    const Cell& cell(size_t row, size_t column) const { return m_cells[row * m_columns + column]; }
+
+    size_t m_columns;
+    size_t m_emptyRows = 0;
+    QByteArray m_bytes;
+    std::vector<Cell> m_cells;
+};
+
+// One row of a block.
+struct RowRef
+{
+    const RowBlock* block;
+    size_t row;
+    QString text(size_t column) const { return block->text(row, column); }
+    bool isNull(size_t column) const { return block->isNull(row, column); }
+    QVariant value(size_t column) const { return block->value(row, column); }
+};
 
 struct Column
 {
@@ -128,9 +201,15 @@ public:
     QString statement;
     std::vector<Column> columns;
 
-    bool keysLoaded = false;
+    // The ids of the rows found so far, in id order. A scan that is still
+    // under way (`scan`) finds the rest; rows it passes are kept in blocks,
+    // so a reader that walks the record set from first to last costs the
+    // engine one pass.
     std::vector<qint64> keys;
-    std::vector<Row> rows; // only for record sets that are not keyed
+    bool keysComplete = false;
+    std::unique_ptr<Statement> scan;
+    std::unique_ptr<RowBlock> scanBlock; // rows of the batch the scan is in
+    std::unique_ptr<RowBlock> rows; // only for record sets that are not keyed
 
     int current = -1;
     bool eof = true;
@@ -140,29 +219,98 @@ public:
     Row editRow;
     std::vector<bool> assigned;
 
-    mutable std::unordered_map<int, std::vector<Row>> batches;
-    mutable std::list<int> batchOrder; // most recently used first
+    std::unordered_map<int, RowBlock> batches;
+    std::list<int> batchOrder; // most recently used first
 
     int count()
     {
-        ensureKeys();
-        return keyed ? int(keys.size()) : int(rows.size());
+        if (!keyed)
+            return int(rows->rows());
+        completeKeys();
+        return int(keys.size());
     }
 
-    void ensureKeys()
+    // Whether a row exists at `index`, scanning on as far as needed.
+    bool hasRow(int index)
     {
-        if (!keyed || keysLoaded)
+        if (!keyed)
+            return index >= 0 && size_t(index) < rows->rows();
+        scanUntil(size_t(index) + 1);
+        return index >= 0 && size_t(index) < keys.size();
+    }
+
+    // All ids. Nobody has read a row yet (the grid asking for the count),
+    // so the engine is asked for the ids alone, which spares it the values.
+    void completeKeys()
+    {
+        if (keysComplete)
             return;
+        if (scan || !keys.empty()) {
+            scanUntil(std::numeric_limits<size_t>::max());
+            return;
+        }
         QString sql = QStringLiteral("select rowid from ") + table;
         if (!condition.isEmpty())
             sql += QStringLiteral(" where (") + condition + u')';
         sql += QStringLiteral(" order by rowid");
         Statement st(connection->handle(), sql);
-        std::vector<qint64> loaded;
+        std::vector<qint64> found;
         while (st.step())
-            loaded.push_back(sqlite3_column_int64(st.get(), 0));
-        keys = std::move(loaded);
-        keysLoaded = true;
+            found.push_back(sqlite3_column_int64(st.get(), 0));
+        keys = std::move(found);
+        keysComplete = true;
+    }
+
+    void scanUntil(size_t wanted)
+    {
+        if (keysComplete || keys.size() >= wanted)
+            return;
+        if (!scan) {
+            QString sql = QStringLiteral("select rowid, * from ") + table;
+            if (!condition.isEmpty())
+                sql += QStringLiteral(" where (") + condition + u')';
+            sql += QStringLiteral(" order by rowid");
+            scan = std::make_unique<Statement>(connection->handle(), sql);
+            scanBlock = std::make_unique<RowBlock>(columns.size());
+        }
+        try {
+            while (keys.size() < wanted) {
+                if (!scan->step()) {
+                    finishScan();
+                    return;
+                }
+                keys.push_back(sqlite3_column_int64(scan->get(), 0));
+                scanBlock->addRow(scan->get(), 1);
+                if (scanBlock->rows() == size_t(kBatchRows)) {
+                    remember(int(keys.size() / kBatchRows) - 1, std::move(*scanBlock));
+                    scanBlock = std::make_unique<RowBlock>(columns.size());
+                }
+            }
+        } catch (...) {
+            scan.reset();
+            scanBlock.reset();
+            throw;
+        }
+    }
+
+    void finishScan()
+    {
+        if (scanBlock && scanBlock->rows() > 0)
+            remember(int(keys.size() / kBatchRows), std::move(*scanBlock));
+        scan.reset();
+        scanBlock.reset();
+        keysComplete = true;
+    }
+
+    void remember(int batch, RowBlock&& block)
+    {
+        batches.insert_or_assign(batch, std::move(block));
+        batchOrder.remove(batch);
+        batchOrder.push_front(batch);
+        if (batchOrder.size() > kCachedBatches) {
+            batches.erase(batchOrder.back());
+            batchOrder.pop_back();
+        }
     }
 
     int columnIndex(const QString& field) const
@@ -173,36 +321,38 @@ public:
         return -1;
     }
 
-    void forgetRows() const
+    // Before a change the scan is finished: changes keep the ids in order,
+    // which needs all of them, and cached rows may be stale afterwards.
+    void forgetRows()
     {
+        completeKeys();
         batches.clear();
         batchOrder.clear();
     }
 
-    const Row& row(int index) const
+    RowRef row(int index)
     {
         if (!keyed)
-            return rows[size_t(index)];
+            return {rows.get(), size_t(index)};
+        scanUntil(size_t(index) + 1);
         const int batch = index / kBatchRows;
+        if (scanBlock && batch == int(keys.size() / kBatchRows))
+            return {scanBlock.get(), size_t(index % kBatchRows)};
         auto found = batches.find(batch);
         if (found == batches.end()) {
-            found = batches.emplace(batch, readBatch(batch)).first;
-            batchOrder.push_front(batch);
-            if (batchOrder.size() > kCachedBatches) {
-                batches.erase(batchOrder.back());
-                batchOrder.pop_back();
-            }
+            remember(batch, readBatch(batch));
+            found = batches.find(batch);
         } else if (batchOrder.front() != batch) {
             batchOrder.remove(batch);
             batchOrder.push_front(batch);
         }
-        return found->second[size_t(index % kBatchRows)];
+        return {&found->second, size_t(index % kBatchRows)};
     }
 
     // Reads the rows of one batch. A dense run of ids is read as one range;
     // a sparse one (the hits of a search) by its ids, so that a few hits far
     // apart never make the engine walk the rows between them.
-    std::vector<Row> readBatch(int batch) const
+    RowBlock readBatch(int batch) const
     {
         const size_t begin = size_t(batch) * kBatchRows;
         const size_t end = std::min(keys.size(), begin + kBatchRows);
@@ -227,16 +377,23 @@ public:
             for (size_t i = 0; i < n; ++i)
                 st.bind(int(i + 1), keys[begin + i]);
         }
-        std::vector<Row> out(n, Row(columns.size()));
+        // Rows come in id order, as the ids are kept; a row deleted behind
+        // the record set's back reads as Null.
+        RowBlock out(columns.size());
+        size_t next = begin;
         while (st.step()) {
             const qint64 id = sqlite3_column_int64(st.get(), 0);
-            const auto at = std::lower_bound(keys.begin() + qsizetype(begin), keys.begin() + qsizetype(end), id);
-            if (at == keys.begin() + qsizetype(end) || *at != id)
-                continue;
-            Row& r = out[size_t(at - keys.begin()) - begin];
-            for (size_t c = 0; c < columns.size(); ++c)
-                r[c] = st.value(int(c + 1));
+            while (next < end && keys[next] < id) {
+                out.addNullRow();
+                ++next;
+            }
+            if (next < end && keys[next] == id) {
+                out.addRow(st.get(), 1);
+                ++next;
+            }
         }
+        for (; next < end; ++next)
+            out.addNullRow();
         return out;
     }
 };
@@ -323,17 +480,14 @@ void RecordSet::open()
             cursor->columns.push_back({QString::fromUtf8(sqlite3_column_name(st.get(), c)), 0,
                                        type && jet::isLongText(QString::fromUtf8(type))});
         }
-        while (st.step()) {
-            Row r(static_cast<size_t>(n));
-            for (int c = 0; c < n; ++c)
-                r[size_t(c)] = st.value(c);
-            cursor->rows.push_back(std::move(r));
-        }
+        cursor->rows = std::make_unique<RowBlock>(size_t(n));
+        while (st.step())
+            cursor->rows->addRow(st.get(), 0);
     }
     m_cursor = std::move(cursor);
     m_cursor->current = -1;
     m_cursor->eof = true;
-    if (!m_cursor->keyed || m_cursor->keysLoaded)
+    if (!m_cursor->keyed)
         first();
     else
         m_lazyFirst = true;
@@ -363,9 +517,9 @@ RecordSetCursor& RecordSet::cursor() const
     requireActive();
     if (m_lazyFirst) {
         m_lazyFirst = false;
-        const int n = m_cursor->count();
-        m_cursor->current = n > 0 ? 0 : -1;
-        m_cursor->eof = n == 0;
+        const bool any = m_cursor->hasRow(0);
+        m_cursor->current = any ? 0 : -1;
+        m_cursor->eof = !any;
     }
     return *m_cursor;
 }
@@ -395,15 +549,15 @@ void RecordSet::first()
 {
     RecordSetCursor& c = cursor();
     settlePendingEdit();
-    const int n = c.count();
-    setCurrent(n > 0 ? 0 : -1, n == 0);
+    const bool any = c.hasRow(0);
+    setCurrent(any ? 0 : -1, !any);
 }
 
 void RecordSet::next()
 {
     RecordSetCursor& c = cursor();
     settlePendingEdit();
-    if (c.current + 1 < c.count())
+    if (c.hasRow(c.current + 1))
         setCurrent(c.current + 1, false);
     else
         c.eof = true;
@@ -416,6 +570,10 @@ bool RecordSet::eof() const
 
 int RecordSet::recordCount() const
 {
+    // Counting first lets the count read the ids alone; standing on the
+    // first row is then free.
+    requireActive();
+    m_cursor->count();
     return cursor().count();
 }
 
@@ -464,7 +622,7 @@ QString RecordSet::fieldAsText(const QString& field) const
         return textOf(c.editRow[size_t(column)]);
     if (c.current < 0)
         fail(kNoCurrent);
-    return textOf(c.row(c.current)[size_t(column)]);
+    return c.row(c.current).text(size_t(column));
 }
 
 void RecordSet::checkWidths(const Row& values, const std::vector<bool>& assigned) const
@@ -488,6 +646,8 @@ int RecordSet::insertRow(const Row& values, const std::vector<bool>& assigned)
     if (!c.keyed)
         fail(kReadOnly);
     checkWidths(values, assigned);
+    // All ids must be known before the table changes under a scan in progress.
+    c.completeKeys();
     QStringList names;
     QStringList marks;
     for (size_t i = 0; i < c.columns.size(); ++i) {
@@ -511,7 +671,6 @@ int RecordSet::insertRow(const Row& values, const std::vector<bool>& assigned)
 
     // The new row joins the record set in id order, which for an
     // auto-numbered key is at its end.
-    c.ensureKeys();
     const auto at = std::lower_bound(c.keys.begin(), c.keys.end(), id);
     const int index = int(at - c.keys.begin());
     c.keys.insert(at, id);
@@ -543,15 +702,15 @@ bool RecordSet::locate(const QString& field, const QString& value)
     settlePendingEdit();
     const int column = requireField(field);
     if (!c.keyed) {
-        for (size_t i = 0; i < c.rows.size(); ++i) {
-            if (textOf(c.rows[i][size_t(column)]) == value) {
+        for (size_t i = 0; i < c.rows->rows(); ++i) {
+            if (c.rows->text(i, size_t(column)) == value) {
                 setCurrent(int(i), false);
                 return true;
             }
         }
         return false;
     }
-    c.ensureKeys();
+    c.completeKeys();
     Statement st(c.connection->handle(), QStringLiteral("select rowid from %1 where %2 = ?1 order by rowid")
                                              .arg(c.table, quoteName(c.columns[size_t(column)].name)));
     st.bind(1, value);
@@ -573,15 +732,17 @@ void RecordSet::edit()
         return;
     if (!c.keyed)
         fail(kReadOnly);
-    const int n = c.count();
-    if (n == 0) {
+    if (!c.hasRow(0)) {
         c.editMode = RecordSetCursor::EditMode::Insert;
         c.editRow.assign(c.columns.size(), QVariant());
     } else {
         if (c.current < 0)
             fail(kNoCurrent);
         c.editMode = RecordSetCursor::EditMode::Edit;
-        c.editRow = c.row(c.current);
+        const RowRef current = c.row(c.current);
+        c.editRow.clear();
+        for (size_t i = 0; i < c.columns.size(); ++i)
+            c.editRow.push_back(current.value(i));
     }
     c.assigned.assign(c.columns.size(), false);
 }
@@ -613,6 +774,7 @@ void RecordSet::post()
         return;
     }
     checkWidths(c.editRow, c.assigned);
+    c.completeKeys();
     QStringList sets;
     for (size_t i = 0; i < c.columns.size(); ++i)
         if (c.assigned[i])
@@ -643,13 +805,14 @@ void RecordSet::deleteRecord()
     RecordSetCursor& c = cursor();
     if (c.editMode == RecordSetCursor::EditMode::Insert)
         cancel();
-    if (c.count() == 0)
+    if (!c.hasRow(0))
         fail(kEmpty);
     if (!c.keyed)
         fail(kReadOnly);
     if (c.current < 0)
         fail(kNoCurrent);
     c.editMode = RecordSetCursor::EditMode::None;
+    c.completeKeys();
     const int index = c.current;
     Statement st(c.connection->handle(), QStringLiteral("delete from %1 where rowid = ?1").arg(c.table));
     st.bind(1, c.keys[size_t(index)]);
@@ -667,12 +830,12 @@ void RecordSet::deleteRecord()
 QString RecordSet::displayText(int row, int column) const
 {
     RecordSetCursor& c = cursor();
-    if (row < 0 || row >= c.count() || column < 0 || column >= int(c.columns.size()))
+    if (column < 0 || column >= int(c.columns.size()) || !c.hasRow(row))
         return QString();
-    const QVariant& value = c.row(row)[size_t(column)];
+    const RowRef r = c.row(row);
     if (c.columns[size_t(column)].longText)
-        return value.isNull() ? QStringLiteral("(WideMemo)") : QStringLiteral("(WIDEMEMO)");
-    return textOf(value);
+        return r.isNull(size_t(column)) ? QStringLiteral("(WideMemo)") : QStringLiteral("(WIDEMEMO)");
+    return r.text(size_t(column));
 }
 
 } // namespace qb

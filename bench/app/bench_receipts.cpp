@@ -1,0 +1,230 @@
+// Times what a user waits for with a large store: start-up, the entry page,
+// a grid click, filing and deleting a receipt, and the three kinds of search,
+// with the same search run by the sqlcipher shell beside them as the floor.
+//
+//   bench_receipts <receipts> [<work folder>]
+//
+// The store is built once per size in the work folder (default
+// /tmp/tavrellquillbox-bench) and reused; each size runs in its own process
+// so that the peak memory it prints is its own. bench/run_receipts.sh runs
+// the usual sizes and prints one table.
+
+#include "app/Form_main.h"
+#include "login/Form_mm.h"
+#include "store/Connection.h"
+#include "util/FailureReport.h"
+#include "util/vornDialogs.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <cstdio>
+#include <sqlcipher/sqlite3.h>
+#include <sys/resource.h>
+
+namespace {
+
+// Boxes answered at once: the bench has nobody to click them.
+class SilentDialogs : public qb::Dialogs
+{
+public:
+    void info(const QString& text) override { std::printf("  (info: %s)\n", qPrintable(text)); }
+    bool yesNo(const QString&) override { return true; }
+    void failure(const QString& text, const QString&) override
+    {
+        std::printf("  FAILURE: %s\n", qPrintable(text));
+    }
+};
+
+const QStringList kCategories{"办公", "交通", "餐饮", "住宿", "通讯", "水电", "医疗", "培训", "杂项", "礼品"};
+const QStringList kWords{"发票", "收据", "打印纸", "出租车", "午餐", "电费", "话费", "酒店", "火车票", "机票",
+                         "咖啡", "文具", "快递", "停车", "维修", "药品", "书籍", "会议", "网费", "租金"};
+
+QString phrase(QRandomGenerator& random, int words)
+{
+    QString out;
+    for (int i = 0; i < words; ++i)
+        out += kWords[int(random.bounded(kWords.size()))];
+    return out;
+}
+
+void buildStore(const QString& folder, int receipts)
+{
+    QDir().mkpath(folder + "image");
+    {
+        // The window's own first start creates the file and its tables.
+        SilentDialogs dialogs;
+        qb::FailureReport report(dialogs, "bench");
+        qb::Form_main window(folder, dialogs, report);
+    }
+    qb::Connection connection;
+    connection.setConnectionString("Data Source=" + folder + "pj.db;Jet OLEDB:Database Password=kvqe");
+    sqlite3* db = connection.handle();
+    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, "insert into pj(类别,票据标题,说明,图片) values(?,?,?,?)", -1, &insert, nullptr);
+    QRandomGenerator random(7);
+    for (int i = 1; i <= receipts; ++i) {
+        const QByteArray category = kCategories[i % kCategories.size()].toUtf8();
+        const QByteArray title = (phrase(random, 2) + QString::number(i)).toUtf8();
+        const QByteArray text = (phrase(random, 6) + QStringLiteral("，金额") + QString::number(i % 997) + "元").toUtf8();
+        const QByteArray picture = QStringLiteral("%1.jpg").arg(i, 5, 10, QLatin1Char('0')).toUtf8();
+        sqlite3_bind_text(insert, 1, category.constData(), int(category.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 2, title.constData(), int(title.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 3, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 4, picture.constData(), int(picture.size()), SQLITE_TRANSIENT);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    for (const QString& c : kCategories)
+        sqlite3_exec(db, ("insert into ml(类别) values('" + c + "')").toUtf8().constData(), nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+}
+
+double peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+void row(const char* what, double ms, const QString& note = QString())
+{
+    // Padded by display width: a Chinese character takes two columns.
+    QString label = QString::fromUtf8(what);
+    int width = 0;
+    for (QChar ch : label)
+        width += ch.unicode() >= 0x2E80 ? 2 : 1;
+    label += QString(std::max(0, 36 - width), u' ');
+    std::printf("  %s %10.1f ms  %s\n", qPrintable(label), ms, qPrintable(note));
+    std::fflush(stdout);
+}
+
+template <typename F> double timed(F&& f)
+{
+    QElapsedTimer t;
+    t.start();
+    f();
+    QApplication::processEvents();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// The floor: the sqlcipher shell runs the same statement on the same file.
+QString shellTime(const QString& store, const QString& statement)
+{
+    const QString shell = QStandardPaths::findExecutable("sqlcipher");
+    if (shell.isEmpty())
+        return "sqlcipher shell not installed";
+    QProcess p;
+    p.start(shell, {store});
+    p.write(("PRAGMA key='kvqe';\nselect count(*) from sqlite_master;\n.timer on\nselect count(*) from (" + statement +
+             ");\n")
+                .toUtf8());
+    p.closeWriteChannel();
+    p.waitForFinished(600000);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const auto m = QRegularExpression("Run Time: real ([0-9.]+)").match(out);
+    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+    return m.hasMatch() ? QStringLiteral("shell %1 ms, %2 rows")
+                              .arg(m.captured(1).toDouble() * 1000, 0, 'f', 1)
+                              .arg(lines.size() >= 2 ? lines[lines.size() - 2] : "?")
+                        : "shell: " + out.simplified();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int receipts = argc > 1 ? QString(argv[1]).toInt() : 10000;
+    const QString work = argc > 2 ? QString(argv[2]) : QStringLiteral("/tmp/tavrellquillbox-bench");
+    const QString folder = QStringLiteral("%1/%2/").arg(work).arg(receipts);
+
+    if (!QFile::exists(folder + "pj.db")) {
+        QElapsedTimer t;
+        t.start();
+        buildStore(folder, receipts);
+        std::printf("built a store of %d receipts in %.1f s (%s)\n", receipts, double(t.elapsed()) / 1000,
+                    qPrintable(folder));
+    }
+    // A picture to file, and a clean picture folder for the filing step.
+    QDir(folder + "image").removeRecursively();
+    QDir().mkpath(folder + "image");
+    QImage photo(800, 600, QImage::Format_RGB32);
+    photo.fill(Qt::darkCyan);
+    photo.save(folder + "photo.jpg", "JPEG", 90);
+
+    std::printf("%d receipts, store %.1f MB\n", receipts, double(QFileInfo(folder + "pj.db").size()) / 1e6);
+    SilentDialogs dialogs;
+    qb::FailureReport report(dialogs, "bench");
+
+    std::unique_ptr<qb::Form_main> window;
+    std::unique_ptr<qb::Form_mm> login;
+    row("start-up to the main window", timed([&] {
+            window = std::make_unique<qb::Form_main>(folder, dialogs, report);
+            login = std::make_unique<qb::Form_mm>(window->ADOConnection1(), dialogs, report,
+                                                  [&] { window->show(); }, [] {});
+            window->show();
+            if (!QTest::qWaitForWindowExposed(window.get()))
+                std::printf("  (window not exposed)\n");
+        }));
+
+    auto* entry = window->findChild<QToolButton*>("BitBtn2");
+    if (qEnvironmentVariableIsSet("BENCH_SPLIT"))
+        row("(count the receipts alone)", timed([&] { window->ADOQuery1().recordCount(); }));
+    row("press 票据录入 (first time)", timed([&] { entry->click(); }));
+    row("press 票据录入 (again)", timed([&] { entry->click(); }));
+
+    auto* grid = window->findChild<QTableView*>("DBGrid1");
+    const int middle = receipts / 2;
+    row("scroll the grid to the middle", timed([&] { grid->scrollTo(grid->model()->index(middle, 1)); }));
+    row("grid click (load a receipt)", timed([&] {
+            const QModelIndex index = grid->model()->index(middle, 1);
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(index).center());
+        }),
+        window->findChild<QLineEdit*>("Edit1")->text());
+
+    window->findChild<QComboBox*>("ComboBox1")->setEditText("办公");
+    window->findChild<QLineEdit*>("Edit1")->setText("基准测试");
+    window->findChild<QLineEdit*>("Edit2")->setText("新增一张票据");
+    window->findChild<QLineEdit*>("Edit3")->setText(folder + "photo.jpg");
+    row("file a new receipt", timed([&] { window->findChild<QPushButton*>("Button2")->click(); }));
+    row("delete that receipt", timed([&] { window->findChild<QPushButton*>("Button4")->click(); }));
+
+    window->findChild<QToolButton*>("BitBtn3")->click();
+    auto* list = window->findChild<QListWidget*>("ListBox1");
+    const auto search = [&](const char* what, const QString& category, const QString& text,
+                            const QString& statement) {
+        window->findChild<QComboBox*>("ComboBox2")->setEditText(category);
+        window->findChild<QLineEdit*>("Edit4")->setText(text);
+        const double ms = timed([&] { window->findChild<QPushButton*>("Button5")->click(); });
+        row(what, ms, QStringLiteral("%1 hits; %2").arg(list->count()).arg(shellTime(folder + "pj.db", statement)));
+    };
+    search("search by text", "", "火车票电费",
+           "select * from pj where (票据标题 like  '%火车票电费%' or 说明 like  '%火车票电费%')");
+    search("search by category", "礼品", "", "select * from pj where 类别 = '礼品'");
+    search("search by category and text", "礼品", "火车票电费",
+           "select * from pj where 类别 = '礼品'  and (票据标题 like  '%火车票电费%' or 说明 like  '%火车票电费%')");
+    search("list every receipt", "", "", "select * from pj");
+    row("select a result line", timed([&] { list->setCurrentRow(list->count() / 2); }));
+
+    std::printf("  %-36s %10.1f MB\n", "peak memory", peakMegabytes());
+    login.reset();
+    window.reset();
+    return 0;
+}
