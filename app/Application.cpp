@@ -2,7 +2,6 @@
 
 #include "util/FailureReport.h"
 
-#include <QFont>
 
 namespace qb {
 
@@ -17,13 +16,6 @@ bool Application::notify(QObject* receiver, QEvent* event)
             m_report->report(std::current_exception());
         return false;
     }
-}
-
-void Application::substituteFonts()
-{
-    const QStringList faces{QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")};
-    QFont::insertSubstitutions(QStringLiteral("宋体"), faces);
-    QFont::insertSubstitutions(QStringLiteral("SimSun"), faces);
 }
 
 } // namespace qb

@@ -16,10 +16,6 @@ public:
     void setFailureReport(FailureReport* report) { m_report = report; }
     bool notify(QObject* receiver, QEvent* event) override;
 
-    // Makes the program's font, "宋体", come out in the installed CJK serif
-    // face with Simplified Chinese glyph forms.
-    static void substituteFonts();
-
 private:
     FailureReport* m_report = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "app/Form_main.h"
 #include "login/Form_mm.h"
 #include "util/FailureReport.h"
+#include "util/Fonts.h"
 #include "util/vornDialogs.h"
 
 #include <QDir>
@@ -11,7 +12,7 @@
 int main(int argc, char** argv)
 {
     qb::Application app(argc, argv);
-    qb::Application::substituteFonts();
+    qb::substituteFonts();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     const QString title = qb::applicationTitle(QCoreApplication::applicationFilePath());
     QCoreApplication::setApplicationName(title);

@@ -1,0 +1,15 @@
+#include "util/Fonts.h"
+
+#include <QFont>
+#include <QStringList>
+
+namespace qb {
+
+void substituteFonts()
+{
+    const QStringList faces{QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")};
+    QFont::insertSubstitutions(QStringLiteral("宋体"), faces);
+    QFont::insertSubstitutions(QStringLiteral("SimSun"), faces);
+}
+
+} // namespace qb
