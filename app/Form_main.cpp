@@ -60,6 +60,9 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
     setFont(font);
     ui->setupUi(this);
     ui->DBGrid1->horizontalHeader()->setFont(font);
+    QFont linkFont = ui->Label1->font();
+    linkFont.setUnderline(true);
+    ui->Label1->setFont(linkFont);
     ui->DBGrid1->horizontalHeader()->setSectionsMovable(true);
     ui->DBGrid1->horizontalHeader()->setHighlightSections(true);
     ui->DBGrid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
@@ -70,6 +73,7 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
     m_categories.setConnection(&m_connection);
     m_dataSource1 = std::make_unique<DataSource>(m_receipts);
     ui->DBGrid1->setModel(m_dataSource1.get());
+    ui->DBGrid1->horizontalHeader()->setDefaultSectionSize(150);
 
     report.guard([this] { m_startPicture = loadStartPicture(); });
     ui->Image1->setPicture(m_startPicture);

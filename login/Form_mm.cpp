@@ -40,9 +40,16 @@ Form_mm::Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& re
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     // Designer keeps point sizes only; the dialog's font is given in pixels.
-    QFont dialogFont = font();
+    // A font made from the family name (not Designer's family list) is the
+    // one the program's font substitution applies to.
+    QFont dialogFont(QStringLiteral("宋体"));
     dialogFont.setPixelSize(16);
     setFont(dialogFont);
+    // The password fields show "*" for every character. The rule sits on the
+    // fields alone: a style sheet on the dialog would keep its font from
+    // reaching the labels and buttons.
+    for (QLineEdit* field : {m_ui->MaskEdit1, m_ui->MaskEdit2, m_ui->MaskEdit3})
+        field->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
 
     // The pictures may be missing from a build; a button without one still works.
     m_ui->BitBtn1->setIcon(QIcon(QStringLiteral(":/key.png")));
@@ -197,6 +204,15 @@ void Form_mm::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     // The frame is known only once the window exists; the heights are outer heights.
     applyHeight();
+}
+
+// A window manager adds its frame after the window is shown; the dialog is
+// activated once the frame is there, so the outer height is set again then.
+void Form_mm::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        applyHeight();
 }
 
 bool Form_mm::eventFilter(QObject* watched, QEvent* event)
