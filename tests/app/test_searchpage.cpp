@@ -132,3 +132,12 @@ TEST_F(SearchPageTest, MemoShowsEmptyTitleOrDescriptionAsSpecifiedLines)
     clickLine(1);
     EXPECT_EQ(memo(), "只有标题\n");
 }
+
+TEST_F(SearchPageTest, EnterOnTheFocusedFindButtonSearches)
+{
+    find<QLineEdit>("Edit4")->setText("墨盒");
+    auto* button = find<QPushButton>("Button5");
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Return);
+    EXPECT_EQ(lines(), QStringList{"3|墨盒"});
+}
