@@ -1,6 +1,7 @@
 #include "tests/app/EntryFixture.h"
 
 #include <QFile>
+#include <QPushButton>
 
 using namespace qb;
 using namespace qb::test;
