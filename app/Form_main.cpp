@@ -133,13 +133,15 @@ void Form_main::connectHandlers()
     ui->DBGrid1->viewport()->installEventFilter(this);
 
     connect(ui->Button5, &QPushButton::clicked, this, guarded(&Form_main::Button5Click));
-    connect(ui->ListBox1, &QListWidget::currentRowChanged, this, [this] {
+    ui->ListBox1->setModel(&m_results);
+    ui->ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(ui->ListBox1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
         if (m_fillingResults)
             return;
         m_resultRowChanged = true;
         m_report.guard([this] { ListBox1Click(); });
     });
-    connect(ui->ListBox1, &QListWidget::itemClicked, this, [this] {
+    connect(ui->ListBox1, &QListView::clicked, this, [this] {
         // A click on the line already selected shows it again; a click that
         // selected another line was handled by the selection change.
         if (!m_resultRowChanged)

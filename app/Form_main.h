@@ -4,6 +4,7 @@
 #include "store/RecordSet.h"
 
 #include <QImage>
+#include <QStringListModel>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -92,6 +93,9 @@ private:
     bool m_placed = false;
     // Set while a search refills the result list, which selects nothing.
     bool m_fillingResults = false;
+    // The result lines of the search page. A plain list of texts: a search
+    // over a million receipts lists a million lines.
+    QStringListModel m_results;
     // Whether the last press on the result list already selected another line.
     bool m_resultRowChanged = false;
 };

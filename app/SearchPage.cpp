@@ -40,20 +40,19 @@ void Form_main::Button5Click()
         lines.append(query.fieldAsText(QStringLiteral("id")) + u'|' +
                      trimmed(query.fieldAsText(QStringLiteral("票据标题"))));
     m_fillingResults = true;
-    ui->ListBox1->clear();
-    ui->ListBox1->addItems(lines);
+    m_results.setStringList(lines);
     m_fillingResults = false;
 }
 
 void Form_main::ListBox1Click()
 {
-    const int row = ui->ListBox1->currentRow();
+    const int row = ui->ListBox1->currentIndex().row();
     if (row < 0)
         return;
     RecordSet query;
     query.setConnection(&m_connection);
     Fvornfenjiestr pieces;
-    splitAt(ui->ListBox1->item(row)->text(), u'|', pieces);
+    splitAt(m_results.stringList().at(row), u'|', pieces);
     vorndata::openFiltered(query, QStringLiteral("pj"), vorndata::condition(QStringLiteral("id"), pieces.constFirst(), 0, false));
     if (query.recordCount() <= 0)
         return;

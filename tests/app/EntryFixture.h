@@ -6,7 +6,7 @@
 
 #include <QDir>
 #include <QImage>
-#include <QListWidget>
+#include <QListView>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTableView>

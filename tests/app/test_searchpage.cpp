@@ -30,15 +30,15 @@ protected:
     QStringList lines()
     {
         QStringList out;
-        auto* list = find<QListWidget>("ListBox1");
-        for (int i = 0; i < list->count(); ++i)
-            out.append(list->item(i)->text());
+        const QAbstractItemModel* model = find<QListView>("ListBox1")->model();
+        for (int i = 0; i < model->rowCount(); ++i)
+            out.append(model->index(i, 0).data().toString());
         return out;
     }
     void clickLine(int row)
     {
-        auto* list = find<QListWidget>("ListBox1");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+        auto* list = find<QListView>("ListBox1");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
     }
     QString memo() { return find<QPlainTextEdit>("Memo1")->toPlainText(); }
 };
@@ -89,7 +89,7 @@ TEST_F(SearchPageTest, SelectingALineShowsTheReceiptByMouseAndKeyboard)
     clickLine(1);
     EXPECT_EQ(memo(), "墨盒\n打折50%");
     EXPECT_EQ(centreOf("Image3").green() > 100, true) << "the selected receipt's picture is shown";
-    auto* list = find<QListWidget>("ListBox1");
+    auto* list = find<QListView>("ListBox1");
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Up);
     EXPECT_EQ(memo(), "打印纸\nA4 两箱");
