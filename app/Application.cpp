@@ -2,7 +2,6 @@
 
 #include "util/FailureReport.h"
 
-
 namespace qb {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}

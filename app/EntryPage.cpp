@@ -53,7 +53,8 @@ void Form_main::AIFileDropPan1DragFile(QObject*, const QStringList& fileList)
 
 void Form_main::Button2Click()
 {
-    if (ui->ComboBox1->currentText().isEmpty() || ui->Edit1->text().isEmpty() || ui->Edit3->text().isEmpty()) {
+    if (ui->ComboBox1->currentText().isEmpty() || ui->Edit1->text().isEmpty() ||
+        ui->Edit3->text().isEmpty()) {
         m_dialogs.info(QStringLiteral("项目信息不全，请填写。"));
         return;
     }

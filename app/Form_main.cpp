@@ -1,8 +1,8 @@
 #include "app/Form_main.h"
 
 #include "app/DataSource.h"
-#include "controls/FileDropPan.h"
 #include "app/StoreBootstrap.h"
+#include "controls/FileDropPan.h"
 #include "ui_Form_main.h"
 #include "util/FailureReport.h"
 #include "util/Trim.h"
@@ -26,7 +26,10 @@ enum Page { StartPage = 0, EntryPage = 1, SearchPage = 2 };
 class ClickFilter : public QObject
 {
 public:
-    ClickFilter(QObject* parent, std::function<void()> onClick) : QObject(parent), m_onClick(std::move(onClick)) {}
+    ClickFilter(QObject* parent, std::function<void()> onClick)
+        : QObject(parent), m_onClick(std::move(onClick))
+    {
+    }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
@@ -51,8 +54,8 @@ QImage loadStartPicture()
 } // namespace
 
 Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureReport& report, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::Form_main>()), m_programFolder(programFolder), m_dialogs(dialogs),
-      m_report(report)
+    : QWidget(parent), ui(std::make_unique<Ui::Form_main>()), m_programFolder(programFolder),
+      m_dialogs(dialogs), m_report(report)
 {
     // Set before the controls exist, so that every one of them inherits it.
     QFont font(QStringLiteral("宋体"));
@@ -116,9 +119,10 @@ void Form_main::connectHandlers()
     connect(ui->Button2, &QPushButton::clicked, this, guarded(&Form_main::Button2Click));
     connect(ui->Button3, &QPushButton::clicked, this, guarded(&Form_main::Button3Click));
     connect(ui->Button4, &QPushButton::clicked, this, guarded(&Form_main::Button4Click));
-    connect(ui->AIFileDropPan1, &TAIFileDropPan::dragFile, this, [this](QObject* sender, const QStringList& files) {
-        m_report.guard([&] { AIFileDropPan1DragFile(sender, files); });
-    });
+    connect(ui->AIFileDropPan1, &TAIFileDropPan::dragFile, this,
+            [this](QObject* sender, const QStringList& files) {
+                m_report.guard([&] { AIFileDropPan1DragFile(sender, files); });
+            });
 
     // The grid and the receipts record set share one current row: a click, a
     // key or the wheel in the grid moves the record set, and every move of
@@ -172,7 +176,7 @@ bool Form_main::eventFilter(QObject* watched, QEvent* event)
         const QModelIndex index = ui->DBGrid1->indexAt(mouse->position().toPoint());
         // The press has made the row current already.
         if (mouse->button() == Qt::LeftButton && index.isValid())
-            guarded(&Form_main::DBGrid1CellClick)();
+            guarded (&Form_main::DBGrid1CellClick)();
     }
     return QWidget::eventFilter(watched, event);
 }

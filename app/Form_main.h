@@ -4,8 +4,8 @@
 #include "store/RecordSet.h"
 
 #include <QImage>
-#include <QStringListModel>
 #include <QStringList>
+#include <QStringListModel>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -32,7 +32,8 @@ public:
     // `programFolder` is the folder the store and the picture folder live in,
     // with its trailing separator. Creating the window makes the store ready
     // (FormCreate); a failure there is reported and the window still comes up.
-    Form_main(const QString& programFolder, Dialogs& dialogs, FailureReport& report, QWidget* parent = nullptr);
+    Form_main(const QString& programFolder, Dialogs& dialogs, FailureReport& report,
+              QWidget* parent = nullptr);
     ~Form_main() override;
 
     Connection& ADOConnection1() { return m_connection; }

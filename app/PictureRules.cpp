@@ -95,7 +95,8 @@ QString importPicture(const QString& chosen, const QString& pictureFolder, QStri
     namespace fs = std::filesystem;
     std::error_code error;
     fs::copy_file(fs::path(QFile::encodeName(chosen).toStdString()),
-                  fs::path(QFile::encodeName(partial).toStdString()), fs::copy_options::overwrite_existing, error);
+                  fs::path(QFile::encodeName(partial).toStdString()), fs::copy_options::overwrite_existing,
+                  error);
     if (!error)
         fs::rename(fs::path(QFile::encodeName(partial).toStdString()),
                    fs::path(QFile::encodeName(dest).toStdString()), error);

@@ -25,7 +25,8 @@ void Form_main::Button5Click()
         // The text is searched for as typed: "%" and "_" in it are no wildcards.
         const QString literal = jet::escapeLikeText(text);
         condition += u'(' + vorndata::condition(QStringLiteral("票据标题"), literal, 1, true) +
-                     QStringLiteral(" or ") + vorndata::condition(QStringLiteral("说明"), literal, 1, true) + u')';
+                     QStringLiteral(" or ") + vorndata::condition(QStringLiteral("说明"), literal, 1, true) +
+                     u')';
     }
     if (condition.isEmpty())
         vorndata::openTable(query, QStringLiteral("pj"));
@@ -53,7 +54,8 @@ void Form_main::ListBox1Click()
     query.setConnection(&m_connection);
     Fvornfenjiestr pieces;
     splitAt(m_results.stringList().at(row), u'|', pieces);
-    vorndata::openFiltered(query, QStringLiteral("pj"), vorndata::condition(QStringLiteral("id"), pieces.constFirst(), 0, false));
+    vorndata::openFiltered(query, QStringLiteral("pj"),
+                           vorndata::condition(QStringLiteral("id"), pieces.constFirst(), 0, false));
     if (query.recordCount() <= 0)
         return;
     const QString title = trimmed(query.fieldAsText(QStringLiteral("票据标题")));

@@ -49,9 +49,11 @@ void bootstrapStore(const QString& programFolder, Connection& connection, Record
     if (!QFileInfo(storePath).isFile()) {
         vorndata::createDatabase(storePath, kStorePassword);
         vorndata::connect(connection, storePath, kStorePassword);
-        vorndata::execute(receipts, QStringLiteral("create table ml(ID  COUNTER   PRIMARY   KEY,类别 char(50))"));
-        vorndata::execute(receipts, QStringLiteral("create table pj(ID  COUNTER   PRIMARY   KEY,类别 char(50),"
-                                                   "票据标题 char(50),说明 memo,图片 char(50))"));
+        vorndata::execute(receipts,
+                          QStringLiteral("create table ml(ID  COUNTER   PRIMARY   KEY,类别 char(50))"));
+        vorndata::execute(receipts,
+                          QStringLiteral("create table pj(ID  COUNTER   PRIMARY   KEY,类别 char(50),"
+                                         "票据标题 char(50),说明 memo,图片 char(50))"));
         connection.close();
     }
 

@@ -21,14 +21,15 @@ int main(int argc, char** argv)
     qb::FailureReport report(dialogs, title);
     app.setFailureReport(&report);
 
-    const QString programFolder = QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) + QDir::separator();
+    const QString programFolder =
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) + QDir::separator();
     qb::Form_main mainWindow(programFolder, dialogs, report);
 
     // The login ends the program itself unless the password was right; only
     // then does the main window's event loop run.
     bool ended = false;
-    qb::Form_mm login(mainWindow.ADOConnection1(), dialogs, report, [&] { mainWindow.show(); },
-                      [&] { ended = true; });
+    qb::Form_mm login(
+        mainWindow.ADOConnection1(), dialogs, report, [&] { mainWindow.show(); }, [&] { ended = true; });
     login.exec();
     if (ended || !login.loggedIn())
         return 0;

@@ -20,8 +20,8 @@ void ImageBox::paintEvent(QPaintEvent*)
         return;
     const QSize target = size() * devicePixelRatioF();
     if (m_scaled.size() != target)
-        m_scaled = QPixmap::fromImage(
-            m_picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        m_scaled =
+            QPixmap::fromImage(m_picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     QPainter painter(this);
     painter.drawPixmap(rect(), m_scaled);
 }

@@ -4,8 +4,8 @@
 #include "store/JetText.h"
 #include "store/StoreError.h"
 
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <sqlcipher/sqlite3.h>
 
 namespace qb {

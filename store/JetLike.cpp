@@ -176,15 +176,16 @@ void likeFunction(sqlite3_context* context, int, sqlite3_value** args)
         sqlite3_set_auxdata(context, 0, new LikePattern(*own), deletePattern);
     }
     const char* text = reinterpret_cast<const char*>(sqlite3_value_text(args[1]));
-    sqlite3_result_int(context, pattern->matchesFolded(LikePattern::foldUtf8(text, sqlite3_value_bytes(args[1]))));
+    sqlite3_result_int(context,
+                       pattern->matchesFolded(LikePattern::foldUtf8(text, sqlite3_value_bytes(args[1]))));
 }
 
 } // namespace
 
 void installLike(sqlite3* db)
 {
-    sqlite3_create_function_v2(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction, nullptr,
-                               nullptr, nullptr);
+    sqlite3_create_function_v2(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
+                               nullptr, nullptr, nullptr);
 }
 
 } // namespace qb::jet

@@ -30,8 +30,8 @@ QString translateStatement(const QString& statement)
     if (!ddl.match(statement).hasMatch())
         return statement;
 
-    static const QRegularExpression counterKey(
-        QStringLiteral("\\bCOUNTER(\\s+PRIMARY\\s+KEY)\\b"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression counterKey(QStringLiteral("\\bCOUNTER(\\s+PRIMARY\\s+KEY)\\b"),
+                                               QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression counter(QStringLiteral("\\bCOUNTER\\b"),
                                             QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression memo(QStringLiteral("\\bmemo\\b"),
@@ -45,8 +45,9 @@ QString translateStatement(const QString& statement)
 
 int declaredWidth(const QString& declaredType)
 {
-    static const QRegularExpression sized(QStringLiteral("^\\s*(?:n?var)?n?(?:char|text)\\s*\\(\\s*(\\d+)\\s*\\)"),
-                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression sized(
+        QStringLiteral("^\\s*(?:n?var)?n?(?:char|text)\\s*\\(\\s*(\\d+)\\s*\\)"),
+        QRegularExpression::CaseInsensitiveOption);
     const auto m = sized.match(declaredType);
     return m.hasMatch() ? m.captured(1).toInt() : 0;
 }

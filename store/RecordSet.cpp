@@ -146,25 +146,6 @@ public:
         throw StoreError(QString::fromUtf8(sqlite3_errmsg(m_db)));
     }
 
-    QVariant value(int column) const
-    {
-        switch (sqlite3_column_type(m_stmt, column)) {
-        case SQLITE_NULL:
-            return QVariant();
-        case SQLITE_INTEGER:
-            return QVariant(qint64(sqlite3_column_int64(m_stmt, column)));
-        case SQLITE_FLOAT:
-            return QVariant(sqlite3_column_double(m_stmt, column));
-        case SQLITE_BLOB:
-            return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, column)),
-                                       sqlite3_column_bytes(m_stmt, column)));
-        default:
-            return QVariant(QString::fromUtf8(
-                reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
-                sqlite3_column_bytes(m_stmt, column)));
-        }
-    }
-
 private:
     sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
@@ -209,7 +190,7 @@ public:
     bool keysComplete = false;
     std::unique_ptr<Statement> scan;
     std::unique_ptr<RowBlock> scanBlock; // rows of the batch the scan is in
-    std::unique_ptr<RowBlock> rows; // only for record sets that are not keyed
+    std::unique_ptr<RowBlock> rows;      // only for record sets that are not keyed
 
     int current = -1;
     bool eof = true;
@@ -656,10 +637,9 @@ int RecordSet::insertRow(const Row& values, const std::vector<bool>& assigned)
             marks.append(QStringLiteral("?"));
         }
     }
-    const QString sql = names.isEmpty()
-                            ? QStringLiteral("insert into %1 default values").arg(c.table)
-                            : QStringLiteral("insert into %1 (%2) values (%3)")
-                                  .arg(c.table, names.join(u','), marks.join(u','));
+    const QString sql = names.isEmpty() ? QStringLiteral("insert into %1 default values").arg(c.table)
+                                        : QStringLiteral("insert into %1 (%2) values (%3)")
+                                              .arg(c.table, names.join(u','), marks.join(u','));
     sqlite3* db = c.connection->handle();
     Statement st(db, sql);
     int bindIndex = 1;

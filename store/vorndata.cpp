@@ -22,8 +22,8 @@ bool execute(RecordSet& query, const QString& statement)
 bool createDatabase(const QString& filePath, const QString& password)
 {
     try {
-        Connection::createDatabase(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + filePath +
-                                   QStringLiteral(";Jet OLEDB:Database Password=") + password);
+        Connection::createDatabase(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                                   filePath + QStringLiteral(";Jet OLEDB:Database Password=") + password);
         return true;
     } catch (...) {
         return false;

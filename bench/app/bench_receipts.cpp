@@ -50,8 +50,9 @@ public:
 };
 
 const QStringList kCategories{"办公", "交通", "餐饮", "住宿", "通讯", "水电", "医疗", "培训", "杂项", "礼品"};
-const QStringList kWords{"发票", "收据", "打印纸", "出租车", "午餐", "电费", "话费", "酒店", "火车票", "机票",
-                         "咖啡", "文具", "快递", "停车", "维修", "药品", "书籍", "会议", "网费", "租金"};
+const QStringList kWords{"发票", "收据",   "打印纸", "出租车", "午餐", "电费", "话费",
+                         "酒店", "火车票", "机票",   "咖啡",   "文具", "快递", "停车",
+                         "维修", "药品",   "书籍",   "会议",   "网费", "租金"};
 
 QString phrase(QRandomGenerator& random, int words)
 {
@@ -80,7 +81,8 @@ void buildStore(const QString& folder, int receipts)
     for (int i = 1; i <= receipts; ++i) {
         const QByteArray category = kCategories[i % kCategories.size()].toUtf8();
         const QByteArray title = (phrase(random, 2) + QString::number(i)).toUtf8();
-        const QByteArray text = (phrase(random, 6) + QStringLiteral("，金额") + QString::number(i % 997) + "元").toUtf8();
+        const QByteArray text =
+            (phrase(random, 6) + QStringLiteral("，金额") + QString::number(i % 997) + "元").toUtf8();
         const QByteArray picture = QStringLiteral("%1.jpg").arg(i, 5, 10, QLatin1Char('0')).toUtf8();
         sqlite3_bind_text(insert, 1, category.constData(), int(category.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 2, title.constData(), int(title.size()), SQLITE_TRANSIENT);
@@ -91,7 +93,8 @@ void buildStore(const QString& folder, int receipts)
     }
     sqlite3_finalize(insert);
     for (const QString& c : kCategories)
-        sqlite3_exec(db, ("insert into ml(类别) values('" + c + "')").toUtf8().constData(), nullptr, nullptr, nullptr);
+        sqlite3_exec(db, ("insert into ml(类别) values('" + c + "')").toUtf8().constData(), nullptr, nullptr,
+                     nullptr);
     sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
 }
 
@@ -131,8 +134,8 @@ QString shellTime(const QString& store, const QString& statement)
         return "sqlcipher shell not installed";
     QProcess p;
     p.start(shell, {store});
-    p.write(("PRAGMA key='kvqe';\nselect count(*) from sqlite_master;\n.timer on\nselect count(*) from (" + statement +
-             ");\n")
+    p.write(("PRAGMA key='kvqe';\nselect count(*) from sqlite_master;\n.timer on\nselect count(*) from (" +
+             statement + ");\n")
                 .toUtf8());
     p.closeWriteChannel();
     p.waitForFinished(600000);
@@ -177,8 +180,8 @@ int main(int argc, char** argv)
     std::unique_ptr<qb::Form_mm> login;
     row("start-up to the main window", timed([&] {
             window = std::make_unique<qb::Form_main>(folder, dialogs, report);
-            login = std::make_unique<qb::Form_mm>(window->ADOConnection1(), dialogs, report,
-                                                  [&] { window->show(); }, [] {});
+            login = std::make_unique<qb::Form_mm>(
+                window->ADOConnection1(), dialogs, report, [&] { window->show(); }, [] {});
             window->show();
             if (!QTest::qWaitForWindowExposed(window.get()))
                 std::printf("  (window not exposed)\n");
@@ -213,13 +216,17 @@ int main(int argc, char** argv)
         window->findChild<QComboBox*>("ComboBox2")->setEditText(category);
         window->findChild<QLineEdit*>("Edit4")->setText(text);
         const double ms = timed([&] { window->findChild<QPushButton*>("Button5")->click(); });
-        row(what, ms, QStringLiteral("%1 hits; %2").arg(list->model()->rowCount()).arg(shellTime(folder + "pj.db", statement)));
+        row(what, ms,
+            QStringLiteral("%1 hits; %2")
+                .arg(list->model()->rowCount())
+                .arg(shellTime(folder + "pj.db", statement)));
     };
     search("search by text", "", "火车票电费",
            "select * from pj where (票据标题 like  '%火车票电费%' or 说明 like  '%火车票电费%')");
     search("search by category", "礼品", "", "select * from pj where 类别 = '礼品'");
     search("search by category and text", "礼品", "火车票电费",
-           "select * from pj where 类别 = '礼品'  and (票据标题 like  '%火车票电费%' or 说明 like  '%火车票电费%')");
+           "select * from pj where 类别 = '礼品'  and (票据标题 like  '%火车票电费%' or 说明 like  "
+           "'%火车票电费%')");
     search("list every receipt", "", "", "select * from pj");
     row("select a result line",
         timed([&] { list->setCurrentIndex(list->model()->index(list->model()->rowCount() / 2, 0)); }));

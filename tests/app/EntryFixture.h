@@ -37,7 +37,8 @@ protected:
         return path;
     }
 
-    void fill(const QString& category, const QString& title, const QString& description, const QString& picture)
+    void fill(const QString& category, const QString& title, const QString& description,
+              const QString& picture)
     {
         find<QComboBox>("ComboBox1")->setEditText(category);
         find<QLineEdit>("Edit1")->setText(title);
@@ -45,7 +46,8 @@ protected:
         find<QLineEdit>("Edit3")->setText(picture);
     }
 
-    void file(const QString& category, const QString& title, const QString& description, const QString& picture)
+    void file(const QString& category, const QString& title, const QString& description,
+              const QString& picture)
     {
         fill(category, title, description, picture);
         click("Button2");
@@ -73,7 +75,10 @@ protected:
         const QImage shown = find<ImageBox>(box)->picture();
         return shown.isNull() ? QColor() : shown.pixelColor(shown.width() / 2, shown.height() / 2);
     }
-    bool showsStartPicture(const char* box) { return find<ImageBox>(box)->picture() == window->startPicture(); }
+    bool showsStartPicture(const char* box)
+    {
+        return find<ImageBox>(box)->picture() == window->startPicture();
+    }
 
     void drop(const QStringList& paths)
     {

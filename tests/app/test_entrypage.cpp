@@ -195,7 +195,8 @@ TEST_F(EntryPageTest, DropTakesTheFirstFileAndReportsUndecodableOnes)
     const QString note = folder.write("note.txt", "not a picture");
     drop({note});
     EXPECT_EQ(text("Edit3"), note) << "the path is taken before the load fails";
-    EXPECT_EQ(dialogs.failures, QStringList{"Unknown picture file extension (.txt)"}) << "')' comes before '.'";
+    EXPECT_EQ(dialogs.failures, QStringList{"Unknown picture file extension (.txt)"})
+        << "')' comes before '.'";
     EXPECT_TRUE(isRed(centreOf("Image2"))) << "the preview keeps its picture";
 }
 

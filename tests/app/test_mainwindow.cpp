@@ -33,7 +33,8 @@ TEST_F(MainWindowTest, PageButtonsSwitchPagesAndRefillBothCategoryLists)
     click("BitBtn2");
     EXPECT_EQ(page(), 1);
     const QStringList expected{"办公", "餐饮", "办公", ""};
-    EXPECT_EQ(items("ComboBox1"), expected) << "stored order, duplicates and empty entries kept, blanks trimmed";
+    EXPECT_EQ(items("ComboBox1"), expected)
+        << "stored order, duplicates and empty entries kept, blanks trimmed";
     EXPECT_EQ(items("ComboBox2"), expected);
     EXPECT_EQ(find<QComboBox>("ComboBox1")->currentText(), "") << "the entry page's category text is emptied";
     EXPECT_EQ(find<QComboBox>("ComboBox2")->currentText(), "kept");
@@ -43,7 +44,8 @@ TEST_F(MainWindowTest, PageButtonsSwitchPagesAndRefillBothCategoryLists)
     window->ADOQuery2().appendRecord({std::nullopt, "交通"});
     click("BitBtn3");
     EXPECT_EQ(page(), 2);
-    EXPECT_EQ(items("ComboBox2").last(), "交通") << "a category appended since opening shows at the next refresh";
+    EXPECT_EQ(items("ComboBox2").last(), "交通")
+        << "a category appended since opening shows at the next refresh";
     EXPECT_EQ(find<QComboBox>("ComboBox2")->currentText(), "kept");
     EXPECT_EQ(find<ImageBox>("Image3")->picture(), window->startPicture());
     EXPECT_TRUE(dialogs.failures.isEmpty()) << dialogs.failures.join('\n').toStdString();

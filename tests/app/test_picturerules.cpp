@@ -86,7 +86,8 @@ TEST(PictureImportTest, PathsInsideThePictureFolderAreTakenAsTheyAre)
 {
     PictureFolder p;
     QString copied = "stale";
-    EXPECT_EQ(importPicture(p.folder + "00012.jpg", p.folder, &copied), "00012.jpg") << "nothing is tested or copied";
+    EXPECT_EQ(importPicture(p.folder + "00012.jpg", p.folder, &copied), "00012.jpg")
+        << "nothing is tested or copied";
     EXPECT_TRUE(copied.isEmpty());
     EXPECT_EQ(importPicture(p.folder + "X.JPG", p.folder), "X.JPG");
     EXPECT_EQ(importPicture(p.folder + "old" + QDir::separator() + "a.jpg", p.folder), "a.jpg");

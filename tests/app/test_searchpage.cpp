@@ -38,7 +38,8 @@ protected:
     void clickLine(int row)
     {
         auto* list = find<QListView>("ListBox1");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(row, 0)).center());
     }
     QString memo() { return find<QPlainTextEdit>("Memo1")->toPlainText(); }
 };

@@ -10,9 +10,10 @@
 namespace qb::test {
 
 inline const QString kStorePassword = QStringLiteral("kvqe");
-inline const QString kReceiptsTable =
-    QStringLiteral("create table pj(ID  COUNTER   PRIMARY   KEY,类别 char(50),票据标题 char(50),说明 memo,图片 char(50))");
-inline const QString kCategoriesTable = QStringLiteral("create table ml(ID  COUNTER   PRIMARY   KEY,类别 char(50))");
+inline const QString kReceiptsTable = QStringLiteral(
+    "create table pj(ID  COUNTER   PRIMARY   KEY,类别 char(50),票据标题 char(50),说明 memo,图片 char(50))");
+inline const QString kCategoriesTable =
+    QStringLiteral("create table ml(ID  COUNTER   PRIMARY   KEY,类别 char(50))");
 
 // A fresh encrypted store with the two tables, connected.
 class StoreFixture : public ::testing::Test
@@ -29,7 +30,8 @@ protected:
         ASSERT_TRUE(vorndata::execute(ddl, kReceiptsTable));
     }
 
-    void addReceipt(const QString& category, const QString& title, const QString& text, const QString& picture)
+    void addReceipt(const QString& category, const QString& title, const QString& text,
+                    const QString& picture)
     {
         receipts().appendRecord({std::nullopt, category, title, text, picture});
     }

@@ -43,7 +43,8 @@ TEST_F(RecordSetTest, StoreFileIsEncryptedAndNeedsItsPassword)
     Connection wrong;
     EXPECT_FALSE(vorndata::connect(wrong, path, QStringLiteral("kvqf")));
     wrong.setConnectionString(QStringLiteral("Data Source=%1;Jet OLEDB:Database Password=nope").arg(path));
-    EXPECT_EQ(failureOf([&] { wrong.setConnected(true); }), QStringLiteral("file is encrypted or is not a database"));
+    EXPECT_EQ(failureOf([&] { wrong.setConnected(true); }),
+              QStringLiteral("file is encrypted or is not a database"));
 }
 
 TEST_F(RecordSetTest, OutsideShellsSeeTheSchemaOnlyWithTheKey)
@@ -75,7 +76,8 @@ TEST_F(RecordSetTest, OutsideShellsSeeTheSchemaOnlyWithTheKey)
 
 TEST_F(RecordSetTest, CreatingOverAnExistingFileOrFolderFails)
 {
-    EXPECT_FALSE(vorndata::createDatabase(path, kStorePassword)) << "an existing store must never be replaced";
+    EXPECT_FALSE(vorndata::createDatabase(path, kStorePassword))
+        << "an existing store must never be replaced";
     const QString dir = folder.file(QStringLiteral("dir.db"));
     ASSERT_TRUE(QDir().mkpath(dir));
     EXPECT_FALSE(vorndata::createDatabase(dir, kStorePassword));
@@ -107,7 +109,8 @@ TEST_F(RecordSetTest, LongTextAndFixedTextKeepValuesExactlyAsTyped)
     ASSERT_TRUE(vorndata::openTable(fresh, "pj"));
     int i = 0;
     for (fresh.first(); !fresh.eof(); fresh.next(), ++i) {
-        EXPECT_EQ(fresh.fieldAsText("说明"), texts[i]) << "description " << i << " changed on its way through";
+        EXPECT_EQ(fresh.fieldAsText("说明"), texts[i])
+            << "description " << i << " changed on its way through";
         EXPECT_EQ(fresh.fieldAsText("类别"), texts[i].left(50));
     }
     EXPECT_EQ(i, texts.size());
@@ -118,7 +121,8 @@ TEST_F(RecordSetTest, ValueLongerThanItsColumnIsRefusedWholeNamingTheColumn)
     const QString tooLong(51, u'票');
     const QString message = failureOf([&] { addReceipt("c", tooLong, "d", "p.jpg"); });
     EXPECT_TRUE(message.startsWith("ADOQuery1: ")) << message.toStdString();
-    EXPECT_TRUE(message.contains("票据标题")) << "the message must name the column: " << message.toStdString();
+    EXPECT_TRUE(message.contains("票据标题"))
+        << "the message must name the column: " << message.toStdString();
     EXPECT_EQ(receipts().recordCount(), 0) << "no half row may be written";
 
     addReceipt("c", QString(50, u'票'), "d", "p.jpg");
@@ -152,11 +156,13 @@ TEST_F(RecordSetTest, FailureTextsCarryTheRecordSetName)
         EXPECT_EQ(failureOf([&] { c.action(named); }),
                   "ADOQuery1: Cannot perform this operation on a closed dataset")
             << c.what;
-        EXPECT_EQ(failureOf([&] { c.action(anonymous); }), "Cannot perform this operation on a closed dataset")
+        EXPECT_EQ(failureOf([&] { c.action(anonymous); }),
+                  "Cannot perform this operation on a closed dataset")
             << c.what;
     }
     RecordSet& rs = receipts();
-    EXPECT_EQ(failureOf([&] { rs.deleteRecord(); }), "ADOQuery1: Cannot perform this operation on an empty dataset");
+    EXPECT_EQ(failureOf([&] { rs.deleteRecord(); }),
+              "ADOQuery1: Cannot perform this operation on an empty dataset");
     EXPECT_EQ(failureOf([&] { rs.fieldAsText("金额"); }), "ADOQuery1: Field '金额' not found");
 }
 
@@ -201,7 +207,8 @@ TEST_F(RecordSetTest, EditOnAnEmptyRecordSetAddsARowAndPendingEditsPostOnMove)
     fresh.setConnection(&connection);
     vorndata::openTable(fresh, "pj");
     EXPECT_EQ(titles(fresh), (QStringList{"changed", "second"}));
-    EXPECT_EQ(failureOf([&] { rs.setFieldValue("类别", "x"); }), "ADOQuery1: Dataset not in edit or insert mode");
+    EXPECT_EQ(failureOf([&] { rs.setFieldValue("类别", "x"); }),
+              "ADOQuery1: Dataset not in edit or insert mode");
 }
 
 TEST_F(RecordSetTest, DeleteMovesToTheNextRowOrTheNewLast)
@@ -224,9 +231,10 @@ TEST_F(RecordSetTest, ManyRowsReadInBatchesMatchTheStore)
     // Rows straddle several read batches, and a filter leaves sparse hits.
     connection.execute("begin");
     for (int i = 1; i <= 3000; ++i)
-        connection.execute(QStringLiteral("insert into pj(类别,票据标题,说明,图片) values('%1','t%2','d%2','')")
-                               .arg(i % 1000 == 0 ? "rare" : "common")
-                               .arg(i));
+        connection.execute(
+            QStringLiteral("insert into pj(类别,票据标题,说明,图片) values('%1','t%2','d%2','')")
+                .arg(i % 1000 == 0 ? "rare" : "common")
+                .arg(i));
     connection.execute("commit");
     RecordSet& rs = receipts();
     EXPECT_EQ(rs.recordCount(), 3000);
@@ -249,7 +257,8 @@ TEST(JetTextTest, ConnectionTextsAndTypes)
     EXPECT_EQ(parts.password, "kvqe");
     EXPECT_EQ(jet::declaredWidth("char(50)"), 50);
     EXPECT_EQ(jet::declaredWidth("LONGTEXT"), 0);
-    EXPECT_TRUE(jet::isLongText(jet::translateStatement("create table t(x memo)").section(' ', 3).chopped(1)));
+    EXPECT_TRUE(
+        jet::isLongText(jet::translateStatement("create table t(x memo)").section(' ', 3).chopped(1)));
     EXPECT_EQ(jet::translateStatement("select * from memo"), "select * from memo")
         << "only table definitions are rewritten";
 }
@@ -263,30 +272,20 @@ TEST(LikeTest, WildcardsSetsAndCaseFolding)
         bool matches;
     };
     const std::vector<Case> cases{
-        {"%电费%", "三月电费单", true},
-        {"%电费%", "水费", false},
-        {"%abc%", "xxABCxx", true},
-        {"%équipe%", "ÉQUIPE", true},
-        {"%ａｂ%", "ＡＢ", true},
-        {"a_c", "abc", true},
-        {"a_c", "ac", false},
-        {"%50[%]%", "打折50%", true},
-        {"%50[%]%", "打折500", false},
-        {"%a[_]b%", "a_b", true},
-        {"%a[_]b%", "axb", false},
-        {"%[[]x%", "[x", true},
-        {"[!a]bc", "xbc", true},
-        {"[a-c]", "b", true},
-        {"%%", "", true},
-        {"%a%b%c%", "aXbYc", true},
-        {"[abc", "[abc", true},
+        {"%电费%", "三月电费单", true}, {"%电费%", "水费", false},    {"%abc%", "xxABCxx", true},
+        {"%équipe%", "ÉQUIPE", true},   {"%ａｂ%", "ＡＢ", true},     {"a_c", "abc", true},
+        {"a_c", "ac", false},           {"%50[%]%", "打折50%", true}, {"%50[%]%", "打折500", false},
+        {"%a[_]b%", "a_b", true},       {"%a[_]b%", "axb", false},    {"%[[]x%", "[x", true},
+        {"[!a]bc", "xbc", true},        {"[a-c]", "b", true},         {"%%", "", true},
+        {"%a%b%c%", "aXbYc", true},     {"[abc", "[abc", true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(jet::LikePattern(c.pattern).matches(c.text), c.matches)
             << c.text.toStdString() << " like " << c.pattern.toStdString();
     EXPECT_EQ(jet::escapeLikeText("50%_[x]"), "50[%][_][[]x]");
     for (const QString& text : {QString("50%"), QString("a_b"), QString("[x]"), QString("100%_[!]")})
-        EXPECT_TRUE(jet::LikePattern("%" + jet::escapeLikeText(text) + "%").matches("before " + text + " after"))
+        EXPECT_TRUE(
+            jet::LikePattern("%" + jet::escapeLikeText(text) + "%").matches("before " + text + " after"))
             << "an escaped text must find itself: " << text.toStdString();
 }
 

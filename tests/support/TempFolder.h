@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QString>
 #include "tests/support/Printers.h"
+#include <QString>
 
 #include <QTemporaryDir>
 

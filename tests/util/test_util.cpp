@@ -39,7 +39,8 @@ TEST(TrimTest, RemovesControlCharactersAndBlanksAtBothEndsOnly)
 {
     EXPECT_EQ(trimmed(QStringLiteral("  00003.jpg                      ")), "00003.jpg");
     EXPECT_EQ(trimmed(QString::fromUtf16(u"\t\x01 a b \n\x1f")), "a b");
-    EXPECT_EQ(trimmed(QStringLiteral("\u3000全角\u3000")), "\u3000全角\u3000") << "only U+0000..U+0020 are trimmed";
+    EXPECT_EQ(trimmed(QStringLiteral("\u3000全角\u3000")), "\u3000全角\u3000")
+        << "only U+0000..U+0020 are trimmed";
     EXPECT_EQ(trimmed(QStringLiteral("   ")), "");
 }
 
