@@ -265,13 +265,18 @@ QStringList Form_main::pictureFilters()
     return filters;
 }
 
-QString Form_main::choosePictureWithDialog()
+void Form_main::preparePictureDialog(QFileDialog& dialog)
 {
-    QFileDialog dialog(this);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(pictureFilters());
     dialog.selectNameFilter(pictureFilters().constFirst());
+}
+
+QString Form_main::choosePictureWithDialog()
+{
+    QFileDialog dialog(this);
+    preparePictureDialog(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());

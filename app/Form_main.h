@@ -11,6 +11,7 @@
 #include <memory>
 
 class ImageBox;
+class QFileDialog;
 
 namespace Ui {
 class Form_main;
@@ -49,6 +50,9 @@ public:
     std::function<QString()> OpenPictureDialog1;
     // The name filters the picture dialog offers, "All" first.
     static QStringList pictureFilters();
+    // Sets up a file dialog as the picture dialog: one existing file, the
+    // picture filters with "All" chosen.
+    static void preparePictureDialog(QFileDialog& dialog);
 
     static QString vendorAddress();
 

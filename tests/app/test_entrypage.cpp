@@ -1,6 +1,7 @@
 #include "tests/app/EntryFixture.h"
 
 #include <QFile>
+#include <QFileDialog>
 
 using namespace qb;
 using namespace qb::test;
@@ -216,4 +217,34 @@ TEST_F(EntryPageTest, PictureDialogFillsThePictureFieldAndFiltersPictureTypes)
     EXPECT_TRUE(filters[0].startsWith("All (*.jpg "));
     EXPECT_TRUE(filters[1].startsWith("JPEG Image File (*.jpg"));
     EXPECT_TRUE(filters[8].startsWith("Metafiles (*.wmf"));
+}
+
+TEST_F(EntryPageTest, PictureDialogShowsPicturesOnlyWhateverTheirLetterCase)
+{
+    TempFolder pictures;
+    for (const char* name : {"a.jpg", "B.JPG", "c.jpeg", "d.bmp", "e.TIF", "f.tiff", "g.ico", "h.emf",
+                             "i.wmf", "notes.txt", "photo.png", "jpg"})
+        pictures.write(QString::fromLatin1(name), "x");
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    Form_main::preparePictureDialog(dialog);
+    dialog.setDirectory(pictures.path());
+    dialog.show();
+    auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
+    ASSERT_NE(list, nullptr);
+    QStringList shown;
+    for (int tries = 0; tries < 300 && shown.size() < 9; ++tries) {
+        QTest::qWait(20);
+        shown.clear();
+        for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+            shown.append(list->model()->index(row, 0, list->rootIndex()).data().toString());
+    }
+    QTest::qWait(100); // let a late entry show up if the filter were to let it through
+    shown.clear();
+    for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
+        shown.append(list->model()->index(row, 0, list->rootIndex()).data().toString());
+    shown.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(shown, (QStringList{"a.jpg", "B.JPG", "c.jpeg", "d.bmp", "e.TIF", "f.tiff", "g.ico", "h.emf",
+                                  "i.wmf"}));
+    EXPECT_EQ(dialog.selectedNameFilter(), Form_main::pictureFilters().constFirst());
 }
