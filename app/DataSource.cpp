@@ -33,16 +33,16 @@ DataSource::DataSource(RecordSet& dataSet, QObject* parent) : QAbstractTableMode
 // to the record set; the record set announces every change of it.
 void DataSource::resetAll()
 {
-    beginResetModel();
-    m_rows = 0;
-    m_markedRow = -1;
-    endResetModel();
+    int rows = 0;
+    int marked = -1;
     if (m_showing && m_dataSet.active()) {
-        beginResetModel();
-        m_rows = m_dataSet.recordCount();
-        m_markedRow = m_dataSet.currentIndex();
-        endResetModel();
+        rows = m_dataSet.recordCount();
+        marked = m_dataSet.currentIndex();
     }
+    beginResetModel();
+    m_rows = rows;
+    m_markedRow = marked;
+    endResetModel();
 }
 
 void DataSource::setShowing(bool showing)

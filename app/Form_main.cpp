@@ -22,28 +22,6 @@ namespace qb {
 namespace {
 enum Page { StartPage = 0, EntryPage = 1, SearchPage = 2 };
 
-// Clicks on the vendor label: a label has no click signal of its own.
-class ClickFilter : public QObject
-{
-public:
-    ClickFilter(QObject* parent, std::function<void()> onClick)
-        : QObject(parent), m_onClick(std::move(onClick))
-    {
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::MouseButtonRelease &&
-            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            m_onClick();
-        return false;
-    }
-
-private:
-    std::function<void()> m_onClick;
-};
-
 QImage loadStartPicture()
 {
     QFile file(QStringLiteral(":/start.jpg"));
@@ -113,7 +91,8 @@ void Form_main::connectHandlers()
 {
     connect(ui->BitBtn2, &QToolButton::clicked, this, guarded(&Form_main::BitBtn2Click));
     connect(ui->BitBtn3, &QToolButton::clicked, this, guarded(&Form_main::BitBtn3Click));
-    ui->Label1->installEventFilter(new ClickFilter(ui->Label1, guarded(&Form_main::Label1Click)));
+    // A label has no click signal of its own.
+    ui->Label1->installEventFilter(this);
 
     connect(ui->Button1, &QPushButton::clicked, this, guarded(&Form_main::Button1Click));
     connect(ui->Button2, &QPushButton::clicked, this, guarded(&Form_main::Button2Click));
@@ -169,6 +148,9 @@ void Form_main::followGridCurrentRow(int row)
 
 bool Form_main::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == ui->Label1 && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        guarded (&Form_main::Label1Click)();
     if (watched == ui->ListBox1->viewport() && event->type() == QEvent::MouseButtonPress)
         m_resultRowChanged = false;
     if (watched == ui->DBGrid1->viewport() && event->type() == QEvent::MouseButtonRelease) {

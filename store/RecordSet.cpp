@@ -160,11 +160,7 @@ QString quoteName(const QString& name)
 
 QString textOf(const QVariant& value)
 {
-    if (value.isNull())
-        return QString();
-    if (value.typeId() == QMetaType::QByteArray)
-        return QString::fromUtf8(value.toByteArray());
-    return value.toString();
+    return value.isNull() ? QString() : value.toString();
 }
 
 } // namespace

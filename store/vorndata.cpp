@@ -5,12 +5,20 @@
 
 namespace qb::vorndata {
 
+namespace {
+// Closes the record set and makes `statement` its only line.
+void setStatement(RecordSet& query, const QString& statement)
+{
+    query.close();
+    query.clearSql();
+    query.addSql(statement);
+}
+} // namespace
+
 bool execute(RecordSet& query, const QString& statement)
 {
     try {
-        query.close();
-        query.clearSql();
-        query.addSql(statement);
+        setStatement(query, statement);
         query.execSql();
         query.clearSql();
         return true;
@@ -81,9 +89,7 @@ namespace {
 bool openWith(RecordSet& query, const QString& statement)
 {
     try {
-        query.close();
-        query.clearSql();
-        query.addSql(statement);
+        setStatement(query, statement);
         query.open();
     } catch (...) {
     }
