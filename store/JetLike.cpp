@@ -16,42 +16,65 @@ char32_t foldChar(char32_t c)
     return char32_t(QChar::toCaseFolded(uint(c)));
 }
 
-// Matches one "[...]" set at pattern position p against c; on success p is
-// moved past the set. A "[" without its closing "]" is an ordinary character.
-bool matchSet(const std::u32string& pattern, size_t& p, char32_t c, bool& isSet)
-{
-    size_t q = p + 1;
-    bool negate = false;
-    if (q < pattern.size() && pattern[q] == U'!') {
-        negate = true;
-        ++q;
-    }
-    const size_t first = q;
-    // A "]" right after the opening bracket belongs to the set.
-    while (q < pattern.size() && (pattern[q] != U']' || q == first))
-        ++q;
-    if (q >= pattern.size()) {
-        isSet = false;
-        return c == U'[';
-    }
-    isSet = true;
-    bool found = false;
-    for (size_t i = first; i < q; ++i) {
-        if (i + 2 < q && pattern[i + 1] == U'-') {
-            if (c >= pattern[i] && c <= pattern[i + 2])
-                found = true;
-            i += 2;
-        } else if (pattern[i] == c) {
-            found = true;
-        }
-    }
-    p = q + 1;
-    return found != negate;
-}
-
 } // namespace
 
-LikePattern::LikePattern(const QString& pattern) : m_pattern(fold(pattern)) {}
+LikePattern::LikePattern(const QString& pattern) : LikePattern(fold(pattern)) {}
+
+// Reads the pattern into elements. Where each set ends is looked up in a
+// table of the next "]" at or after every position, so that a pattern of
+// many "[" with no "]" is read in one pass rather than one pass per "[".
+LikePattern::LikePattern(const std::u32string& pattern)
+{
+    const size_t n = pattern.size();
+    constexpr size_t none = std::u32string::npos;
+    std::vector<size_t> nextClose(n + 1, none);
+    for (size_t i = n; i-- > 0;)
+        nextClose[i] = pattern[i] == U']' ? i : nextClose[i + 1];
+
+    m_elements.reserve(n);
+    size_t p = 0;
+    while (p < n) {
+        const char32_t pc = pattern[p];
+        if (pc == U'%') {
+            m_elements.push_back({Element::AnyRun});
+            ++p;
+            continue;
+        }
+        if (pc == U'_') {
+            m_elements.push_back({Element::AnyOne});
+            ++p;
+            continue;
+        }
+        if (pc == U'[') {
+            size_t first = p + 1;
+            const bool negate = first < n && pattern[first] == U'!';
+            if (negate)
+                ++first;
+            // The first member may itself be a "]".
+            const size_t close = first < n ? nextClose[first + 1] : none;
+            if (close != none) {
+                Element set{negate ? Element::NotSet : Element::Set};
+                set.first = m_ranges.size();
+                for (size_t i = first; i < close; ++i) {
+                    if (i + 2 < close && pattern[i + 1] == U'-') {
+                        m_ranges.push_back({pattern[i], pattern[i + 2]});
+                        i += 2;
+                    } else {
+                        m_ranges.push_back({pattern[i], pattern[i]});
+                    }
+                }
+                set.count = m_ranges.size() - set.first;
+                m_elements.push_back(set);
+                p = close + 1;
+                continue;
+            }
+        }
+        Element literal{Element::Char};
+        literal.c = pc;
+        m_elements.push_back(literal);
+        ++p;
+    }
+}
 
 std::u32string LikePattern::fold(const QString& text)
 {
@@ -90,50 +113,58 @@ bool LikePattern::matches(const QString& text) const
     return matchesFolded(fold(text));
 }
 
-// Iterative matching with one backtrack point per "%": linear for the
-// patterns the program builds ("%word%"), never exponential.
+bool LikePattern::accepts(const Element& element, char32_t c) const
+{
+    switch (element.kind) {
+    case Element::AnyOne:
+        return true;
+    case Element::Char:
+        return element.c == c;
+    case Element::Set:
+    case Element::NotSet: {
+        bool found = false;
+        for (size_t i = element.first; i < element.first + element.count && !found; ++i)
+            found = c >= m_ranges[i].low && c <= m_ranges[i].high;
+        return found != (element.kind == Element::NotSet);
+    }
+    case Element::AnyRun:
+        break;
+    }
+    return false;
+}
+
+// Iterative matching with one backtrack point, the last "%": every other
+// element takes exactly one character, so retrying from the last "%" alone
+// finds a match if there is one, in at most (text x elements) steps.
 bool LikePattern::matchesFolded(const std::u32string& text) const
 {
-    const std::u32string& pat = m_pattern;
-    size_t p = 0;
+    const size_t n = m_elements.size();
+    constexpr size_t none = size_t(-1);
+    size_t e = 0;
     size_t t = 0;
-    size_t starP = std::u32string::npos;
+    size_t starE = none;
     size_t starT = 0;
     while (t < text.size()) {
-        if (p < pat.size()) {
-            const char32_t pc = pat[p];
-            if (pc == U'%') {
-                starP = ++p;
+        if (e < n) {
+            if (m_elements[e].kind == Element::AnyRun) {
+                starE = ++e;
                 starT = t;
                 continue;
             }
-            if (pc == U'_') {
-                ++p;
-                ++t;
-                continue;
-            }
-            if (pc == U'[') {
-                size_t next = p;
-                bool isSet = false;
-                if (matchSet(pat, next, text[t], isSet)) {
-                    p = isSet ? next : p + 1;
-                    ++t;
-                    continue;
-                }
-            } else if (pc == text[t]) {
-                ++p;
+            if (accepts(m_elements[e], text[t])) {
+                ++e;
                 ++t;
                 continue;
             }
         }
-        if (starP == std::u32string::npos)
+        if (starE == none)
             return false;
-        p = starP;
+        e = starE;
         t = ++starT;
     }
-    while (p < pat.size() && pat[p] == U'%')
-        ++p;
-    return p == pat.size();
+    while (e < n && m_elements[e].kind == Element::AnyRun)
+        ++e;
+    return e == n;
 }
 
 QString escapeLikeText(const QString& text)

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 
@@ -12,11 +13,19 @@ namespace qb::jet {
 // ("[!...]" not of it, "a-z" ranges), so "[%]" matches a percent sign. Letters
 // compare without regard to case (Unicode case folding, so "É" matches "é"
 // and "Ａ" matches "ａ"). Works on UTF-32, folded.
+//
+// In detail: a set ends at the first "]" after its first member, so "[]]"
+// is the set of "]" and "[!]]" every character but "]"; "x-y" is a range
+// when both ends are inside the set, and a "-" anywhere else is a member.
+// A "[" with no such "]" after it is an ordinary character.
+//
+// The pattern is read into its elements once; a match then takes at most
+// (text length) x (pattern length) steps, whatever the pattern.
 class LikePattern
 {
 public:
     explicit LikePattern(const QString& pattern);
-    explicit LikePattern(std::u32string folded) : m_pattern(std::move(folded)) {}
+    explicit LikePattern(const std::u32string& folded);
     bool matches(const QString& text) const;
     bool matchesFolded(const std::u32string& text) const;
 
@@ -24,7 +33,25 @@ public:
     static std::u32string foldUtf8(const char* text, int bytes);
 
 private:
-    std::u32string m_pattern;
+    // One "%", one "_", one character, or one set: every element but "%"
+    // stands for exactly one character of the text.
+    struct Element
+    {
+        enum Kind : unsigned char { AnyRun, AnyOne, Char, Set, NotSet } kind;
+        char32_t c = 0;   // Char
+        size_t first = 0; // Set, NotSet: the members are
+        size_t count = 0; // m_ranges[first, first + count)
+    };
+    struct Range
+    {
+        char32_t low;
+        char32_t high;
+    };
+
+    bool accepts(const Element& element, char32_t c) const;
+
+    std::vector<Element> m_elements;
+    std::vector<Range> m_ranges;
 };
 
 // Makes a text match itself literally inside a LIKE pattern: "%", "_" and
