@@ -12,6 +12,11 @@ public:
     explicit PictureImportError(const QString& message) : std::runtime_error(message.toStdString()) {}
 };
 
+// The temporary name under which a picture is copied before it is moved to
+// its numbered name.
+inline const QString kPictureTemporaryPrefix = QStringLiteral(".copy-");
+inline const QString kPictureTemporarySuffix = QStringLiteral(".part");
+
 // "00001.jpg" for 1, "100000.jpg" for 100000: at least five digits, no upper limit.
 QString numberedPictureName(qint64 number);
 
@@ -27,10 +32,17 @@ QString fileNamePart(const QString& path);
 // handed out again, lowest first.
 QString nextFreePictureName(const QString& pictureFolder);
 
+// Whether `path` names an existing file directly inside `pictureFolder`
+// (which ends with a separator): its cleaned, absolute folder is the picture
+// folder. A path below a subfolder, or one that merely contains the folder's
+// path somewhere, is not inside.
+bool isInPictureFolder(const QString& path, const QString& pictureFolder);
+
 // Brings the picture the user chose into the picture folder and yields the
-// name to store for it. A path that contains the picture folder is taken as
-// already there: its file name is yielded and nothing is copied. Any other
-// file is copied under the next free numbered name, bytes unchanged.
+// name to store for it. A file already inside the picture folder yields its
+// own name and nothing is copied. Any other file is copied under the next
+// free numbered name, bytes unchanged. The copy never replaces a file: when
+// another program takes the name first, the copy goes to the next free one.
 //
 // A copy that fails throws PictureImportError naming the file, and leaves no
 // file behind under the new name. `copiedTo` gets the full path of the copy

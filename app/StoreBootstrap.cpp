@@ -1,10 +1,14 @@
 #include "app/StoreBootstrap.h"
 
+#include "app/PictureRules.h"
 #include "store/Connection.h"
+#include "store/JetText.h"
 #include "store/RecordSet.h"
 #include "store/vorndata.h"
+#include "util/FileClaim.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <sys/stat.h>
@@ -42,19 +46,51 @@ int InOutError::codeForErrno(int error)
     }
 }
 
+int removeLeftoverFiles(const QString& programFolder)
+{
+    const QString pictureFolder = programFolder + kPictureFolderName + QDir::separator();
+    return removeLeftoverTemporaries(programFolder, kStoreTemporaryPrefix, kStoreTemporarySuffix) +
+           removeLeftoverTemporaries(programFolder, kStoreTemporaryPrefix,
+                                     kStoreTemporarySuffix + QStringLiteral("-journal")) +
+           removeLeftoverTemporaries(pictureFolder, kPictureTemporaryPrefix, kPictureTemporarySuffix);
+}
+
+namespace {
+// A new store is made complete, with both tables, under a temporary name and
+// only then moved to its name, so that a start killed halfway leaves either
+// no store (the next start makes one) or a whole one, never a file without
+// its tables that no later start would repair. Whether it worked shows, as
+// for every store failure at start-up, as a store that cannot be opened.
+void createStore(const QString& programFolder, const QString& storePath)
+{
+    const QString temporary = temporaryName(programFolder, kStoreTemporaryPrefix, kStoreTemporarySuffix);
+    bool complete = false;
+    if (vorndata::createDatabase(temporary, kStorePassword)) {
+        Connection creating;
+        RecordSet ddl;
+        ddl.setConnection(&creating);
+        complete = vorndata::connect(creating, temporary, kStorePassword) &&
+                   vorndata::execute(ddl, QStringLiteral("create table ml(ID  COUNTER   PRIMARY   KEY,类别 char(50))")) &&
+                   vorndata::execute(ddl, QStringLiteral("create table pj(ID  COUNTER   PRIMARY   KEY,类别 char(50),"
+                                                         "票据标题 char(50),说明 memo,图片 char(50))"));
+    }
+    // A store that another start put in place meanwhile is kept as it is.
+    if (!complete || moveWithoutReplacing(temporary, storePath) != 0)
+        QFile::remove(temporary);
+}
+} // namespace
+
 void bootstrapStore(const QString& programFolder, Connection& connection, RecordSet& receipts,
                     RecordSet& categories)
 {
     const QString storePath = programFolder + kStoreFileName;
+    removeLeftoverFiles(programFolder);
     if (!QFileInfo(storePath).isFile()) {
-        vorndata::createDatabase(storePath, kStorePassword);
-        vorndata::connect(connection, storePath, kStorePassword);
-        vorndata::execute(receipts,
-                          QStringLiteral("create table ml(ID  COUNTER   PRIMARY   KEY,类别 char(50))"));
-        vorndata::execute(receipts,
-                          QStringLiteral("create table pj(ID  COUNTER   PRIMARY   KEY,类别 char(50),"
-                                         "票据标题 char(50),说明 memo,图片 char(50))"));
-        connection.close();
+        createStore(programFolder, storePath);
+        // The connection knows the store from now on, as if it had made it:
+        // a record set opened later connects with it on demand.
+        connection.setConnectionString(jet::connectionText(storePath, kStorePassword), storePath,
+                                       kStorePassword);
     }
 
     const QString pictureFolder = programFolder + kPictureFolderName;

@@ -28,8 +28,19 @@ private:
     int m_code;
 };
 
-// Makes the store ready at start-up: creates pj.db with the tables ml and pj
-// when it is missing, creates the picture folder when it is missing (throws
+// The temporary name under which a new store is made before it is moved to
+// its real name.
+inline const QString kStoreTemporaryPrefix = QStringLiteral(".pj.db-new-");
+inline const QString kStoreTemporarySuffix = QStringLiteral(".tmp");
+
+// Removes the temporary files that a start or an import cut short (the
+// program killed, the machine down) left in the program folder and the
+// picture folder; returns how many. Only the program's own temporary names
+// are touched, and none whose writer still runs.
+int removeLeftoverFiles(const QString& programFolder);
+
+// Makes the store ready at start-up: removes leftover temporary files, creates
+// pj.db with the tables ml and pj when it is missing, creates the picture folder when it is missing (throws
 // InOutError when it cannot), connects, and opens the receipts and the
 // categories record sets. Failures of the store itself are not reported here:
 // they show up as a closed record set at its first use.

@@ -62,13 +62,27 @@ Connection::~Connection()
     close();
 }
 
-void Connection::setConnectionString(const QString& text)
+void Connection::setConnectionString(const QString& text, const QString& filePath, const QString& password)
 {
-    if (text == m_connectionString)
+    if (text == m_connectionString && filePath == m_filePath && password == m_password)
         return;
     if (connected())
         throw StoreError(QStringLiteral("Operation is not allowed when the object is open"));
     m_connectionString = text;
+    m_filePath = filePath;
+    m_password = password;
+}
+
+void Connection::setConnectionString(const QString& text)
+{
+    const jet::ConnectionText parts = jet::parseConnectionText(text);
+    setConnectionString(text, parts.dataSource, parts.password);
+}
+
+void Connection::open(const QString& filePath, const QString& password)
+{
+    setConnectionString(jet::connectionText(filePath, password), filePath, password);
+    setConnected(true);
 }
 
 void Connection::setConnected(bool wanted)
@@ -79,13 +93,12 @@ void Connection::setConnected(bool wanted)
     }
     if (connected())
         return;
-    const jet::ConnectionText parts = jet::parseConnectionText(m_connectionString);
-    if (parts.dataSource.isEmpty())
+    if (m_filePath.isEmpty())
         throw StoreError(QStringLiteral("The connection names no data source"));
     // The engine would create a missing file; a store that is not there is a failure.
-    if (!QFileInfo(parts.dataSource).isFile())
-        throw StoreError(QStringLiteral("Could not find file '%1'").arg(parts.dataSource));
-    sqlite3* db = openKeyed(parts.dataSource, parts.password, SQLITE_OPEN_READWRITE);
+    if (!QFileInfo(m_filePath).isFile())
+        throw StoreError(QStringLiteral("Could not find file '%1'").arg(m_filePath));
+    sqlite3* db = openKeyed(m_filePath, m_password, SQLITE_OPEN_READWRITE);
     sqlite3_busy_timeout(db, 2000);
     // Whole-table scans (a text search over every receipt) decrypt every page;
     // a larger page cache keeps repeated scans close to the plain engine's speed.
@@ -118,16 +131,15 @@ int Connection::changes()
     return sqlite3_changes(handle());
 }
 
-void Connection::createDatabase(const QString& catalogText)
+void Connection::createDatabase(const QString& filePath, const QString& password)
 {
-    const jet::ConnectionText parts = jet::parseConnectionText(catalogText);
-    if (parts.dataSource.isEmpty())
+    if (filePath.isEmpty())
         throw StoreError(QStringLiteral("The catalog text names no data source"));
-    if (QFileInfo::exists(parts.dataSource))
+    if (QFileInfo::exists(filePath))
         throw StoreError(QStringLiteral("Database already exists"));
     sqlite3* db = nullptr;
     try {
-        db = openKeyed(parts.dataSource, parts.password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        db = openKeyed(filePath, password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         // The engine writes nothing until something changes: marking the file
         // as ours writes its first, encrypted page.
         run(db, QStringLiteral("PRAGMA application_id = 1363299416"));
@@ -135,7 +147,7 @@ void Connection::createDatabase(const QString& catalogText)
     } catch (...) {
         if (db)
             sqlite3_close(db);
-        QFile::remove(parts.dataSource);
+        QFile::remove(filePath);
         throw;
     }
 }

@@ -6,13 +6,15 @@ struct sqlite3;
 
 namespace qb {
 
-// The one connection to the receipt store. It is configured with a Jet-style
-// connection text ("...;Data Source=<file>;Jet OLEDB:Database Password=<pw>")
-// and realised as an SQLCipher database whose key is that password.
+// The one connection to the receipt store: an SQLCipher database file whose
+// key is the store password. It reports a Jet-style connection text
+// ("...;Data Source=<file>;Jet OLEDB:Database Password=<pw>"), but the file
+// and the password reach the engine as values, never by reading that text
+// back: a folder name may hold ";" or "=".
 //
-// Like the connection object the program was designed around, it connects on
-// demand: a record set that opens or executes on a disconnected connection
-// connects it first with the text it holds.
+// It connects on demand: a record set that opens or executes on a
+// disconnected connection connects it first with the file and password it
+// holds.
 class Connection
 {
 public:
@@ -24,10 +26,17 @@ public:
     void setLoginPrompt(bool prompt) { m_loginPrompt = prompt; }
     bool loginPrompt() const { return m_loginPrompt; }
 
-    // Changing the text of a connected connection fails; writing the text it
+    // Changing the target of a connected connection fails; giving the one it
     // already holds changes nothing.
     QString connectionString() const { return m_connectionString; }
+    // The store file and its password as values; `text` is what
+    // connectionString() reports for them.
+    void setConnectionString(const QString& text, const QString& filePath, const QString& password);
+    // For a caller that holds only a text: its "Data Source" and
+    // "Jet OLEDB:Database Password" become the file and the password.
     void setConnectionString(const QString& text);
+    // Connects to the store file at `filePath` with `password`.
+    void open(const QString& filePath, const QString& password);
 
     // Connects with the held text (no effect when connected). Throws
     // StoreError with the engine's text when the file is missing, not a
@@ -46,13 +55,15 @@ public:
     // Rows changed by the last insert/update/delete on this connection.
     int changes();
 
-    // Creates a new, empty, encrypted store file as named by a Jet catalog
-    // text ("Provider=...;Data Source=<file>;Jet OLEDB:Database Password=<pw>").
-    // Fails when the file (or anything else by that name) exists already.
-    static void createDatabase(const QString& catalogText);
+    // Creates a new, empty, encrypted store file at `filePath` keyed with
+    // `password`. Fails when the file (or anything else by that name) exists
+    // already.
+    static void createDatabase(const QString& filePath, const QString& password);
 
 private:
     QString m_connectionString;
+    QString m_filePath;
+    QString m_password;
     bool m_loginPrompt = true;
     sqlite3* m_db = nullptr;
 };

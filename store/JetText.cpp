@@ -5,6 +5,13 @@
 
 namespace qb::jet {
 
+QString connectionText(const QString& filePath, const QString& password)
+{
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info = False;Mode = ReadWrite;"
+                          "Data Source=%1;Jet OLEDB:Database Password=%2")
+        .arg(filePath, password);
+}
+
 ConnectionText parseConnectionText(const QString& text)
 {
     ConnectionText result;

@@ -11,6 +11,11 @@ struct ConnectionText
     QString password;
 };
 
+// The connection text the program gives a connection for a store file and
+// its password, both as they are, without quotes. It is reported, never
+// parsed back.
+QString connectionText(const QString& filePath, const QString& password);
+
 // Reads "Data Source" and "Jet OLEDB:Database Password" from a text of
 // "key=value" pairs separated by ";". Keys match ignoring case and the blanks
 // around them; values are taken as they stand.

@@ -1,6 +1,7 @@
 #include "store/vorndata.h"
 
 #include "store/Connection.h"
+#include "store/JetText.h"
 #include "store/RecordSet.h"
 
 namespace qb::vorndata {
@@ -30,8 +31,7 @@ bool execute(RecordSet& query, const QString& statement)
 bool createDatabase(const QString& filePath, const QString& password)
 {
     try {
-        Connection::createDatabase(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
-                                   filePath + QStringLiteral(";Jet OLEDB:Database Password=") + password);
+        Connection::createDatabase(filePath, password);
         return true;
     } catch (...) {
         return false;
@@ -111,14 +111,11 @@ bool connect(Connection& connection, const QString& filePath, const QString& pas
 {
     try {
         connection.setLoginPrompt(false);
-        connection.setConnectionString(
-            QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info = False;Mode = ReadWrite;"
-                           "Data Source=%1;Jet OLEDB:Database Password=%2")
-                .arg(filePath, password));
+        connection.setConnectionString(jet::connectionText(filePath, password), filePath, password);
         connection.setConnected(true);
         return connection.connected();
     } catch (...) {
-        return connection.connected();
+        return false;
     }
 }
 

@@ -5,10 +5,16 @@
 #include "store/StoreError.h"
 #include "tests/support/TempFolder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace qb;
@@ -94,4 +100,85 @@ TEST(BootstrapTest, FileNamedImageIsReportedAsError183AndNothingIsOpened)
     EXPECT_FALSE(s.receipts.active());
     EXPECT_FALSE(s.categories.active());
     EXPECT_FALSE(s.connection.connected());
+}
+
+TEST(BootstrapTest, FolderNameWithSeparatorsKeepsTheStoreInside)
+{
+    TempFolder root;
+    const QString folder = root.path() + QStringLiteral("账单;2024=a b") + QDir::separator();
+    ASSERT_TRUE(QDir().mkpath(folder));
+    Store s;
+    bootstrapStore(folder, s.connection, s.receipts, s.categories);
+    EXPECT_TRUE(QFileInfo(folder + "pj.db").isFile());
+    EXPECT_EQ(QDir(root.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"账单;2024=a b"})
+        << "nothing may be created beside the program folder";
+    EXPECT_TRUE(s.receipts.active());
+    EXPECT_EQ(s.connection.connectionString(),
+              "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info = False;Mode = ReadWrite;Data Source=" +
+                  folder + "pj.db;Jet OLEDB:Database Password=kvqe");
+}
+
+// Runs the bootstrap of the folder named by QB_BOOTSTRAP_CHILD and nothing
+// else: the process that the next test kills while it makes the store.
+TEST(BootstrapChild, Run)
+{
+    const QString folder = qEnvironmentVariable("QB_BOOTSTRAP_CHILD");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "runs only as the child of a kill test";
+    Store s;
+    bootstrapStore(folder, s.connection, s.receipts, s.categories);
+}
+
+TEST(BootstrapTest, StartKilledWhileMakingTheStoreLeavesNoStoreOrAWholeOne)
+{
+    QRandomGenerator random(20261209);
+    int killedBeforeStore = 0;
+    for (int trial = 0; trial < 40; ++trial) {
+        TempFolder folder;
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QB_BOOTSTRAP_CHILD", folder.path());
+        child.setProcessEnvironment(env);
+        child.start(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(), {"--gtest_filter=BootstrapChild.Run"});
+        ASSERT_TRUE(child.waitForStarted());
+        QThread::usleep(random.bounded(5'000, 130'000));
+        ::kill(pid_t(child.processId()), SIGKILL);
+        child.waitForFinished();
+
+        if (!QFileInfo::exists(folder.file("pj.db")))
+            ++killedBeforeStore;
+        Store s;
+        bootstrapStore(folder.path(), s.connection, s.receipts, s.categories);
+        ASSERT_TRUE(s.receipts.active() && s.categories.active())
+            << "trial " << trial << ": a kill must not leave a store without its tables";
+        s.receipts.appendRecord({std::nullopt, "餐饮", "午饭", "", "00001.jpg"});
+        EXPECT_EQ(s.receipts.recordCount(), 1);
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  (QStringList{"image", "pj.db"}))
+            << "trial " << trial << ": temporary files must be gone after the next start";
+    }
+    std::printf("kills before the store was in place: %d of 40\n", killedBeforeStore);
+}
+
+TEST(BootstrapTest, StartRemovesOnlyTheProgramsOwnLeftoverTemporaries)
+{
+    TempFolder folder;
+    {
+        Store first;
+        bootstrapStore(folder.path(), first.connection, first.receipts, first.categories);
+    }
+    // Writers that no longer run (a process id that cannot be in use, an old
+    // name without one), and the user's own files that look alike.
+    const QStringList leftovers{"image/.copy-999999999-ab.part", "image/.copy-3f2a.part",
+                                ".pj.db-new-999999999-cd.tmp", ".pj.db-new-999999999-cd.tmp-journal"};
+    const QStringList kept{"image/.copy-notes.txt", "image/copy-1.part", "image/00001.jpg", "x.part",
+                           QStringLiteral("image/.copy-%1-ef.part").arg(QCoreApplication::applicationPid())};
+    for (const QString& name : leftovers + kept)
+        folder.write(name, "x");
+    EXPECT_EQ(removeLeftoverFiles(folder.path()), int(leftovers.size()));
+    for (const QString& name : leftovers)
+        EXPECT_FALSE(QFileInfo::exists(folder.file(name))) << name.toStdString();
+    for (const QString& name : kept)
+        EXPECT_TRUE(QFileInfo::exists(folder.file(name))) << name.toStdString();
 }

@@ -3,7 +3,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace qb;
 using qb::test::TempFolder;
@@ -82,16 +84,31 @@ TEST(PictureImportTest, OutsideFilesAreCopiedUnchangedEachTimeUnderANewNumber)
     EXPECT_EQ(entries(p.folder), (QStringList{"00001.jpg", "00002.jpg"}));
 }
 
-TEST(PictureImportTest, PathsInsideThePictureFolderAreTakenAsTheyAre)
+// Only a file that lies directly in the picture folder is taken as it is;
+// paths that merely contain the folder's path are other files.
+TEST(PictureImportTest, OnlyFilesDirectlyInThePictureFolderAreTakenAsTheyAre)
 {
     PictureFolder p;
+    p.take("00012.jpg");
+    p.take("X.JPG");
     QString copied = "stale";
-    EXPECT_EQ(importPicture(p.folder + "00012.jpg", p.folder, &copied), "00012.jpg")
-        << "nothing is tested or copied";
+    EXPECT_EQ(importPicture(p.folder + "00012.jpg", p.folder, &copied), "00012.jpg");
     EXPECT_TRUE(copied.isEmpty());
-    EXPECT_EQ(importPicture(p.folder + "X.JPG", p.folder), "X.JPG");
-    EXPECT_EQ(importPicture(p.folder + "old" + QDir::separator() + "a.jpg", p.folder), "a.jpg");
-    EXPECT_TRUE(entries(p.folder).isEmpty());
+    EXPECT_EQ(importPicture(p.folder + "." + QDir::separator() + "X.JPG", p.folder), "X.JPG");
+    EXPECT_EQ(entries(p.folder), (QStringList{"00012.jpg", "X.JPG"})) << "nothing is copied";
+
+    // A backup of the program folder elsewhere, and a subfolder: copied.
+    const QString backup = p.root.write("backup/" + p.folder + "00001.jpg", "backup bytes");
+    const QString old = p.root.write("image/old/a.jpg", "old bytes");
+    EXPECT_EQ(importPicture(backup, p.folder), "00001.jpg");
+    EXPECT_EQ(importPicture(old, p.folder), "00002.jpg");
+    EXPECT_EQ(contentOf(p.folder + "00001.jpg"), "backup bytes");
+    EXPECT_EQ(contentOf(p.folder + "00002.jpg"), "old bytes");
+
+    // A typed name that is not there, and the folder itself: refused.
+    for (const QString& chosen : {p.folder + "nothere.jpg", p.folder, p.folder.chopped(1)})
+        EXPECT_THROW(importPicture(chosen, p.folder), PictureImportError) << chosen.toStdString();
+    EXPECT_EQ(entries(p.folder).size(), 5) << entries(p.folder).join(' ').toStdString();
 }
 
 TEST(PictureImportTest, FailedCopyIsReportedWithTheFileNameAndLeavesNothingBehind)
@@ -123,4 +140,34 @@ TEST(PictureImportTest, FailedCopyIsReportedWithTheFileNameAndLeavesNothingBehin
     EXPECT_THROW(importPicture(source, p.folder), PictureImportError) << "the picture folder is gone";
     ASSERT_TRUE(QDir().mkpath(p.folder));
     EXPECT_TRUE(entries(p.folder).isEmpty()) << "no partial copy may stay";
+}
+
+// Two copies of the program importing into one folder at once: no import may
+// land on a name that the other has just taken.
+TEST(PictureImportTest, ImportsRunningAtOnceNeverReplaceEachOthersPictures)
+{
+    PictureFolder p;
+    constexpr int kEach = 150;
+    std::vector<QString> sources;
+    for (int i = 0; i < 2 * kEach; ++i)
+        sources.push_back(p.root.write(QStringLiteral("src/%1.jpg").arg(i), QByteArray::number(i).repeated(50)));
+    std::vector<QString> names(sources.size());
+    std::atomic<int> failures{0};
+    auto importer = [&](int first) {
+        for (int i = first; i < first + kEach; ++i) {
+            try {
+                names[size_t(i)] = importPicture(sources[size_t(i)], p.folder);
+            } catch (const PictureImportError&) {
+                ++failures;
+            }
+        }
+    };
+    std::thread a(importer, 0);
+    std::thread b(importer, kEach);
+    a.join();
+    b.join();
+    EXPECT_EQ(failures, 0);
+    for (size_t i = 0; i < sources.size(); ++i)
+        EXPECT_EQ(contentOf(p.folder + names[i]), contentOf(sources[i])) << "import " << i << " as " << names[i].toStdString();
+    EXPECT_EQ(entries(p.folder).size(), sources.size());
 }
