@@ -264,10 +264,22 @@ public:
                 }
             }
         } catch (...) {
-            scan.reset();
-            scanBlock.reset();
+            abandonScan();
             throw;
         }
+    }
+
+    // The engine failed partway through a scan (a damaged page, an I/O
+    // error). What the scan found is dropped with it, so that the next move
+    // starts afresh from the top and no row is found twice.
+    void abandonScan()
+    {
+        scan.reset();
+        scanBlock.reset();
+        keys.clear();
+        keysComplete = false;
+        batches.clear();
+        batchOrder.clear();
     }
 
     void finishScan()
@@ -312,6 +324,10 @@ public:
         if (!keyed)
             return {rows.get(), size_t(index)};
         scanUntil(size_t(index) + 1);
+        // Rows can be gone since the position was taken (a scan begun again
+        // after a failure finds fewer).
+        if (index < 0 || size_t(index) >= keys.size())
+            throw StoreError(kNoCurrent);
         const int batch = index / kBatchRows;
         if (scanBlock && batch == int(keys.size() / kBatchRows))
             return {scanBlock.get(), size_t(index % kBatchRows)};

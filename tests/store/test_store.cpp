@@ -301,3 +301,41 @@ TEST_F(RecordSetTest, EnginesLikeUsesTheProgramsRules)
     ASSERT_TRUE(vorndata::openFiltered(rs, "pj", "票据标题 like  '%50[%]%'"));
     EXPECT_EQ(titles(rs), QStringList{"打折50%"});
 }
+
+// A step of the engine that fails in the middle of a walk (here an overflow
+// that the condition raises at one row while a trap row exists) reaches the
+// caller with the engine's text; afterwards the walk goes on without reading
+// out of bounds or finding a row twice.
+TEST_F(RecordSetTest, EngineFailureInTheMiddleOfAWalkLeavesTheRecordSetWhole)
+{
+    connection.execute("begin");
+    for (int i = 1; i <= 1500; ++i)
+        connection.execute(QStringLiteral("insert into pj(类别,票据标题,说明,图片) values('c','t%1','','')").arg(i));
+    connection.execute("create table trap(x)");
+    connection.execute("insert into trap values(1)");
+    connection.execute("commit");
+
+    RecordSet walk;
+    walk.setConnection(&connection);
+    walk.addSql("select * from pj where abs(case when ID = 700 and exists(select 1 from trap) "
+                "then -9223372036854775808 else 1 end) > 0");
+    walk.open();
+    QStringList seen;
+    QString failure;
+    try {
+        for (walk.first(); !walk.eof(); walk.next())
+            seen.append(walk.fieldAsText("票据标题"));
+    } catch (const StoreError& e) {
+        failure = e.message();
+    }
+    EXPECT_EQ(failure, "integer overflow");
+    EXPECT_EQ(seen.size(), 699);
+
+    connection.execute("delete from trap");
+    for (walk.next(); !walk.eof(); walk.next())
+        seen.append(walk.fieldAsText("票据标题"));
+    ASSERT_EQ(seen.size(), 1500) << "every row once, none twice";
+    for (int i = 0; i < seen.size(); ++i)
+        ASSERT_EQ(seen[i], QStringLiteral("t%1").arg(i + 1)) << "row " << i;
+    EXPECT_EQ(walk.recordCount(), 1500);
+}
