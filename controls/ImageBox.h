@@ -5,8 +5,11 @@
 #include <QWidget>
 
 // An image box: shows one picture stretched to the whole box, without
-// keeping its aspect ratio. The stretched copy is made once per size, so a
-// large photo is not rescaled on every repaint.
+// keeping its aspect ratio. A picture larger than a screenful is kept at
+// most twice the box's size (the screen's while the box has none), so a
+// huge photo costs the box little memory and is never smoothly scaled at
+// full size; the stretched copy is made once per size, so a photo is not
+// rescaled on every repaint.
 class ImageBox : public QWidget
 {
     Q_OBJECT
@@ -14,12 +17,15 @@ public:
     explicit ImageBox(QWidget* parent = nullptr);
 
     void setPicture(const QImage& picture);
+    // The picture as kept: the one given, or its reduced copy.
     const QImage& picture() const { return m_picture; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QSize keptLimit() const;
+
     QImage m_picture;
     QPixmap m_scaled;
 };

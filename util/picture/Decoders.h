@@ -7,6 +7,7 @@
 #include <QSize>
 #include <QSizeF>
 #include <optional>
+#include <vector>
 
 // The decoders behind loadPicture(). Each takes the whole file content and
 // throws PictureError.
@@ -36,8 +37,38 @@ QImage newImage(QSize size, QImage::Format format);
 // caller stretches to it anyway), else its own size in pixels.
 QSize vectorRenderSize(QSizeF natural, QSize box);
 
-QImage decodeQtBitmap(const QByteArray& bytes, Format format);
-QImage decodeTiff(const QByteArray& bytes);
+// The size a picture of `natural` size is decoded to for a box: shrunk on
+// each axis by the largest whole factor that still leaves at least the box's
+// pixels, so at most about twice the box. An empty box keeps the picture's
+// own size.
+QSize shrunkSize(QSize natural, QSize box);
+
+// Shrinks a picture row by row while it is being decoded, so that a large
+// picture never exists at full size. Rows may come in any order; each source
+// pixel block is averaged from at most 4 × 4 samples, which is plenty for a
+// picture the box stretches further anyway.
+class Shrinker
+{
+public:
+    Shrinker(QSize natural, QSize box, QImage::Format format = QImage::Format_ARGB32);
+    QSize size() const { return m_image.size(); }
+    // Whether source row y adds anything; rows that do not can be skipped
+    // without being converted.
+    bool wants(int y) const;
+    // Source row y: natural.width() pixels of 32 bits in the given format.
+    void addRow(int y, const QRgb* row);
+    QImage result();
+
+private:
+    QSize m_natural;
+    int m_fx = 1, m_fy = 1, m_rowStep = 1, m_colStep = 1;
+    QImage m_image;
+    std::vector<quint32> m_sums;
+    std::vector<quint16> m_rowsAdded;
+};
+
+QImage decodeQtBitmap(const QByteArray& bytes, Format format, QSize box = QSize());
+QImage decodeTiff(const QByteArray& bytes, QSize box = QSize());
 QImage decodeEmf(const QByteArray& bytes, QSize box);
 QImage decodeWmf(const QByteArray& bytes, QSize box);
 

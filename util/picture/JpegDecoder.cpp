@@ -37,7 +37,10 @@ struct Session
 };
 
 constexpr int exifOrientationTag = 0x0112;
-constexpr long maxJpegMemory = 512L * 1024 * 1024;
+// What libjpeg may take for itself: a progressive file keeps all its
+// coefficients, about 3 bytes a pixel, which this allows up to some 50
+// megapixels; a baseline file of any size needs only a few rows.
+constexpr long maxJpegMemory = 160L * 1024 * 1024;
 
 [[noreturn]] void onFatal(j_common_ptr cinfo)
 {
@@ -67,8 +70,23 @@ bool attempt(Session& s, void (*work)(Session&))
 
 void run(Session& s, void (*work)(Session&))
 {
-    if (!attempt(s, work))
+    if (attempt(s, work))
+        return;
+    // The failures of size and memory get words, since the user can do
+    // something about them; the rest keep libjpeg's number.
+    switch (s.err.fatalCode) {
+    case JERR_IMAGE_TOO_BIG:
+        throw PictureError(QStringLiteral("JPEG 图片太大：宽和高最多 %1 像素 (JPEG error #%2)")
+                               .arg(JPEG_MAX_DIMENSION)
+                               .arg(s.err.fatalCode));
+    case JERR_OUT_OF_MEMORY:
+    case JERR_NO_BACKING_STORE:
+        throw PictureError(QStringLiteral("JPEG 图片太大：解码需要超过 %1 MB 内存 (JPEG error #%2)")
+                               .arg(maxJpegMemory >> 20)
+                               .arg(s.err.fatalCode));
+    default:
         throw PictureError(QStringLiteral("JPEG error #%1").arg(s.err.fatalCode));
+    }
 }
 
 void readHeader(Session& s)
@@ -223,6 +241,9 @@ QImage decodeJpeg(const QByteArray& bytes, QSize box)
     s.size = static_cast<unsigned long>(bytes.size());
 
     run(s, readHeader);
+    // However small the scale, every block of the picture is decoded; a
+    // header can claim billions of pixels in a few hundred bytes.
+    picture::checkPictureSize(s.cinfo.image_width, s.cinfo.image_height);
     const int orientation = orientationOf(s.cinfo);
     QSize stored = box;
     if (orientation >= 5)

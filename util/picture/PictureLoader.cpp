@@ -17,9 +17,11 @@ namespace picture {
 
 namespace {
 
-// Far beyond any scan or photo of a receipt; the limit keeps a hostile or
-// mistaken file (a disk image named .jpg) from being read into memory whole.
-constexpr qint64 maxFileBytes = 256LL * 1024 * 1024;
+// Far beyond any scan or photo of a receipt (an uncompressed A4 colour scan
+// at 600 dpi is some 105 MB); the limit keeps a hostile or mistaken file (a
+// disk image named .jpg) from being read into memory whole, and leaves room
+// beside the file for decoding it.
+constexpr qint64 maxFileBytes = 160LL * 1024 * 1024;
 
 std::optional<Format> formatOfExtension(const QString& extension)
 {
@@ -73,9 +75,9 @@ QImage decodeAs(Format format, const QByteArray& bytes, QSize box)
         return decodeJpeg(bytes, box);
     case Format::Bmp:
     case Format::Ico:
-        return decodeQtBitmap(bytes, format);
+        return decodeQtBitmap(bytes, format, box);
     case Format::Tiff:
-        return decodeTiff(bytes);
+        return decodeTiff(bytes, box);
     case Format::Emf:
         return decodeEmf(bytes, box);
     case Format::Wmf:

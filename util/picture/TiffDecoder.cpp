@@ -1,5 +1,6 @@
 #include "util/picture/Decoders.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -92,9 +93,51 @@ int onWarning(TIFF*, void*, const char*, const char*, va_list)
                            .arg(source.error.isEmpty() ? QString::fromLatin1(fallback) : source.error));
 }
 
+// The flips that turn rows stored in `orientation` upright, as libtiff's
+// own RGBA reader does it (the transposing orientations are read like their
+// flipped cousins).
+struct Flips
+{
+    bool horizontal = false, vertical = false;
+};
+
+Flips flipsFor(uint16_t orientation)
+{
+    switch (orientation) {
+    case ORIENTATION_TOPRIGHT:
+    case ORIENTATION_RIGHTTOP:
+        return {true, false};
+    case ORIENTATION_BOTRIGHT:
+    case ORIENTATION_RIGHTBOT:
+        return {true, true};
+    case ORIENTATION_BOTLEFT:
+    case ORIENTATION_LEFTBOT:
+        return {false, true};
+    default:
+        return {};
+    }
+}
+
+// libtiff's packed RGBA words to Qt's ARGB, in place.
+void toArgb(uint32_t* pixels, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t p = pixels[i];
+        pixels[i] = TIFFGetA(p) << 24 | TIFFGetR(p) << 16 | TIFFGetG(p) << 8 | TIFFGetB(p);
+    }
+}
+
+// A band of rows converted at once must stay small whatever the file's
+// strips or tiles claim.
+constexpr qint64 maxBandBytes = 64LL * 1024 * 1024;
+
 } // namespace
 
-QImage decodeTiff(const QByteArray& bytes)
+// The picture is decoded row by row (or band by band for tiled files and
+// the rarer layouts) into a result no larger than about twice the box, so
+// a page scan or a header that claims a huge page costs the box's memory,
+// not the page's.
+QImage decodeTiff(const QByteArray& bytes, QSize box)
 {
     Source source{bytes, 0, {}};
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
@@ -102,7 +145,7 @@ QImage decodeTiff(const QByteArray& bytes)
         throw PictureError(QStringLiteral("内存不足，无法打开 TIFF 图片"));
     TIFFOpenOptionsSetErrorHandlerExtR(options, onError, &source);
     TIFFOpenOptionsSetWarningHandlerExtR(options, onWarning, &source);
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, 256 * 1024 * 1024);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, 128 * 1024 * 1024);
     TIFF* tif = TIFFClientOpenExt("picture", "rm", &source, readProc, writeProc, seekProc, closeProc,
                                   sizeProc, mapProc, unmapProc, options);
     TIFFOpenOptionsFree(options);
@@ -122,18 +165,71 @@ QImage decodeTiff(const QByteArray& bytes)
     char why[1024] = "";
     if (!TIFFRGBAImageOK(tif, why))
         throw PictureError(QStringLiteral("TIFF error: %1").arg(QString::fromLocal8Bit(why)));
-    QImage image = newImage(QSize(int(width), int(height)), QImage::Format_ARGB32_Premultiplied);
-    // The raster is width × height packed words; a 32-bit QImage has exactly
-    // that layout, so libtiff writes into it directly.
-    auto* raster = reinterpret_cast<uint32_t*>(image.bits());
-    if (!TIFFReadRGBAImageOriented(tif, width, height, raster, ORIENTATION_TOPLEFT, 1))
-        fail(source, "cannot read the picture data");
-    const qsizetype count = qsizetype(width) * height;
-    for (qsizetype i = 0; i < count; ++i) {
-        const uint32_t p = raster[i];
-        raster[i] = TIFFGetA(p) << 24 | TIFFGetR(p) << 16 | TIFFGetG(p) << 8 | TIFFGetB(p);
+    TIFFRGBAImage rgba{};
+    if (!TIFFRGBAImageBegin(&rgba, tif, 1, why))
+        throw PictureError(QStringLiteral("TIFF error: %1").arg(QString::fromLocal8Bit(why)));
+    struct Ender
+    {
+        TIFFRGBAImage& rgba;
+        ~Ender() { TIFFRGBAImageEnd(&rgba); }
+    } ender{rgba};
+    rgba.req_orientation = ORIENTATION_TOPLEFT;
+    const Flips flips = flipsFor(rgba.orientation);
+
+    Shrinker shrinker(QSize(int(width), int(height)), box, QImage::Format_ARGB32_Premultiplied);
+    // Strips of interleaved samples are read a scanline at a time and
+    // converted by libtiff's own routine for the layout, so nothing is
+    // decoded twice; subsampled YCbCr needs rows in pairs and goes by band.
+    if (!TIFFIsTiled(tif) && rgba.isContig && rgba.photometric != PHOTOMETRIC_YCBCR) {
+        std::vector<unsigned char> line(size_t(TIFFScanlineSize(tif)));
+        std::vector<uint32_t> row(width);
+        if (line.empty())
+            fail(source, "cannot read the picture data");
+        for (uint32_t stored = 0; stored < height; ++stored) {
+            if (TIFFReadScanline(tif, line.data(), stored, 0) < 0)
+                fail(source, "cannot read the picture data");
+            const int y = int(flips.vertical ? height - 1 - stored : stored);
+            if (!shrinker.wants(y))
+                continue;
+            rgba.put.contig(&rgba, row.data(), 0, 0, width, 1, 0, 0, line.data());
+            if (flips.horizontal)
+                std::reverse(row.begin(), row.end());
+            toArgb(row.data(), width);
+            shrinker.addRow(y, reinterpret_cast<const QRgb*>(row.data()));
+        }
+        return shrinker.result();
     }
-    return image;
+
+    // By bands that match the tiles or strips, so that libtiff reads each
+    // of them once.
+    uint32_t band = 0;
+    if (TIFFIsTiled(tif))
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &band);
+    else
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &band);
+    band = qBound<uint32_t>(1, band, height);
+    if (qint64(width) * band * 4 > maxBandBytes)
+        throw PictureError(
+            QStringLiteral("TIFF 图片的分块太大（%1 × %2 像素），无法显示").arg(width).arg(band));
+    std::vector<uint32_t> raster(size_t(width) * band);
+    for (uint32_t first = 0; first < height; first += band) {
+        const uint32_t rows = qMin(band, height - first);
+        // The band as it is stored; upright, it sits at the other end of the
+        // picture when the rows are stored bottom up.
+        rgba.row_offset = int(first);
+        rgba.col_offset = 0;
+        if (!TIFFRGBAImageGet(&rgba, raster.data(), width, rows))
+            fail(source, "cannot read the picture data");
+        const uint32_t top = flips.vertical ? height - first - rows : first;
+        for (uint32_t i = 0; i < rows; ++i) {
+            if (!shrinker.wants(int(top + i)))
+                continue;
+            uint32_t* row = raster.data() + size_t(i) * width;
+            toArgb(row, width);
+            shrinker.addRow(int(top + i), reinterpret_cast<const QRgb*>(row));
+        }
+    }
+    return shrinker.result();
 }
 
 } // namespace qb::picture

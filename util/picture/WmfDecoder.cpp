@@ -6,7 +6,9 @@
 #include <QPainterPath>
 #include <QStringDecoder>
 #include <cmath>
+#include <functional>
 #include <optional>
+#include <queue>
 #include <utility>
 #include <vector>
 
@@ -20,6 +22,12 @@ namespace {
 
 constexpr quint32 placeableKey = 0x9AC6CDD7;
 constexpr double screenDpi = 96.0;
+
+// Limits that keep a hostile file from taking the program's time or memory.
+// GDI saves device contexts without a limit; files nest a few levels.
+constexpr qsizetype maxSavedStates = 1024;
+// A dashed outline with more dashes than this is drawn solid.
+constexpr double maxDashes = 2000;
 
 enum Function : quint16 {
     EOF_ = 0x0000,
@@ -153,14 +161,20 @@ public:
     explicit Player(const QByteArray& bytes);
     QSizeF naturalSize() const { return m_natural; }
     void play(QPainter& painter, QSize device);
+    // The drawing work done so far, in pixels touched (roughly).
+    double work() const { return m_work; }
 
 private:
     QPointF map(double x, double y) const;
     QRectF mapRect(double left, double top, double right, double bottom) const;
     double scaleX() const { return m_device.width() / m_dc.windowExt.x(); }
     double scaleY() const { return m_device.height() / m_dc.windowExt.y(); }
-    void applyPen();
+    void applyPen(double outlineLength);
     void applyBrush();
+    double penWidth() const;
+    void charge(double pixels);
+    void chargeStroke(double length) { charge(length * qMax(1.0, penWidth())); }
+    void chargeFill(const QRectF& rect);
     void createObject(const GdiObject& object);
     void draw(const Record& r);
     void drawText(QPointF at, const QByteArray& text, const std::vector<int>& advances, int options,
@@ -168,12 +182,16 @@ private:
     void drawDib(const Params& p, qsizetype dibWord, QRectF source, QRectF target);
     QString decodeText(const QByteArray& bytes) const;
 
-    std::vector<Record> m_records;
+    const QByteArray& m_bytes;
+    qsizetype m_firstRecord = 0, m_recordCount = 0;
     QSizeF m_natural;
     QRectF m_frame;
     qsizetype m_objectSlots = 0;
     std::vector<GdiObject> m_objects;
+    // The free slots below m_objects.size(), lowest first.
+    std::priority_queue<quint16, std::vector<quint16>, std::greater<>> m_freeSlots;
     std::vector<DcState> m_saved;
+    double m_work = 0, m_workBudget = 0;
     DcState m_dc;
     QPainter* m_painter = nullptr;
     QSize m_device;
@@ -185,8 +203,10 @@ private:
 }
 
 // Reads the headers and checks every record's length up front, so that a
-// damaged file fails before anything is drawn.
-Player::Player(const QByteArray& bytes)
+// damaged file fails before anything is drawn. The records are not kept:
+// play() walks the checked file again, so a file of millions of tiny
+// records costs no memory beyond its bytes.
+Player::Player(const QByteArray& bytes) : m_bytes(bytes)
 {
     const char* p = bytes.constData();
     const qsizetype size = bytes.size();
@@ -210,16 +230,17 @@ Player::Player(const QByteArray& bytes)
         damaged(QStringLiteral("文件头无效"));
     m_objectSlots = le16(p + at + 10);
     at += 2 * headerWords;
+    m_firstRecord = at;
 
     bool ended = false;
     std::optional<QPointF> org, ext;
     while (!ended) {
         if (size - at < 6)
-            damaged(QStringLiteral("第 %1 个记录不完整（缺少结束记录）").arg(m_records.size() + 1));
+            damaged(QStringLiteral("第 %1 个记录不完整（缺少结束记录）").arg(m_recordCount + 1));
         const quint32 words = le32(p + at);
         const quint16 function = le16(p + at + 4);
         if (words < 3 || qint64(words) * 2 > size - at)
-            damaged(QStringLiteral("第 %1 个记录的长度无效").arg(m_records.size() + 1));
+            damaged(QStringLiteral("第 %1 个记录的长度无效").arg(m_recordCount + 1));
         const Record record{function, Params(p + at + 6, qsizetype(words) - 3)};
         at += qsizetype(words) * 2;
         ended = function == EOF_;
@@ -229,9 +250,9 @@ Player::Player(const QByteArray& bytes)
             else if (function == SETWINDOWEXT && !ext)
                 ext = QPointF(record.params.s16(1), record.params.s16(0));
         } catch (const Damaged&) {
-            damaged(QStringLiteral("第 %1 个记录不完整").arg(m_records.size() + 1));
+            damaged(QStringLiteral("第 %1 个记录不完整").arg(m_recordCount + 1));
         }
-        m_records.push_back(record);
+        ++m_recordCount;
     }
     if (!placeable) {
         // Without the placeable header the window the file sets up is its
@@ -253,7 +274,36 @@ QRectF Player::mapRect(double left, double top, double right, double bottom) con
     return QRectF(map(left, top), map(right, bottom)).normalized();
 }
 
-void Player::applyPen()
+// The pen's width on the device. A pen wider than twice the device's
+// diagonal looks the same as one of exactly that width, and costs far less
+// to outline.
+double Player::penWidth() const
+{
+    if ((m_dc.pen.style & 0x0F) == 5) // PS_NULL
+        return 0;
+    const double widest = 2 * std::hypot(m_device.width(), m_device.height());
+    return qBound(1.0, m_dc.pen.width * qAbs(scaleX()), widest);
+}
+
+// Every drawing record is charged what it costs, roughly in pixels; a file
+// that asks for more work than many screenfuls is refused rather than left
+// to freeze the program.
+void Player::charge(double pixels)
+{
+    constexpr double perRecord = 256;
+    m_work += perRecord + pixels;
+    if (m_work > m_workBudget)
+        throw PictureError(QStringLiteral("WMF 图元文件的绘图量太大，无法显示"));
+}
+
+void Player::chargeFill(const QRectF& rect)
+{
+    const QRectF touched = rect.intersected(QRectF(QPointF(0, 0), m_device));
+    charge(touched.width() * touched.height());
+}
+
+// `outlineLength` is the length of what the pen will outline, on the device.
+void Player::applyPen(double outlineLength)
 {
     const LogPen& logical = m_dc.pen;
     const int style = logical.style & 0x0F;
@@ -262,11 +312,15 @@ void Player::applyPen()
         return;
     }
     QPen pen(logical.color);
-    pen.setWidthF(qMax(1.0, logical.width * qAbs(scaleX())));
+    const double width = penWidth();
+    pen.setWidthF(width);
     static constexpr Qt::PenStyle styles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
                                               Qt::DashDotDotLine};
-    pen.setStyle(style < 5 ? styles[style] : Qt::SolidLine);
+    // Qt's shortest dash pattern repeats every three pen widths.
+    const bool dashable = outlineLength / (3 * width) <= maxDashes;
+    pen.setStyle(style < 5 && dashable ? styles[style] : Qt::SolidLine);
     m_painter->setPen(pen);
+    chargeStroke(qMin(outlineLength, 4 * std::hypot(m_device.width(), m_device.height())));
 }
 
 void Player::applyBrush()
@@ -291,14 +345,12 @@ void Player::applyBrush()
 // Like GDI, a new object takes the lowest free slot of the table.
 void Player::createObject(const GdiObject& object)
 {
-    for (GdiObject& slot : m_objects) {
-        if (slot.kind == GdiObject::Free) {
-            slot = object;
-            return;
-        }
-    }
-    if (qsizetype(m_objects.size()) < qMax<qsizetype>(m_objectSlots, 1024))
+    if (!m_freeSlots.empty()) {
+        m_objects[m_freeSlots.top()] = object;
+        m_freeSlots.pop();
+    } else if (qsizetype(m_objects.size()) < qMax<qsizetype>(m_objectSlots, 1024)) {
         m_objects.push_back(object);
+    }
 }
 
 QString Player::decodeText(const QByteArray& bytes) const
@@ -320,13 +372,17 @@ void Player::drawText(QPointF at, const QByteArray& text, const std::vector<int>
         throw PictureError(QStringLiteral("WMF 图元文件中的文字需要图形界面才能显示"));
     const LogFont& logical = m_dc.font;
     QFont font(logical.face.isEmpty() ? QStringLiteral("SimSun") : logical.face);
-    const double height = logical.height == 0 ? 12.0 : qAbs(logical.height * scaleY());
-    font.setPixelSize(qMax(1, qRound(height)));
+    // Letters taller than twice the device show nothing more than letters
+    // of that height would.
+    const double tallest = 2.0 * qMax(m_device.width(), m_device.height());
+    const auto pixels = [&](double h) { return qMax(1, qRound(qBound(1.0, h, tallest))); };
+    const double height = logical.height == 0 ? 12.0 : qMin(qAbs(logical.height * scaleY()), tallest);
+    font.setPixelSize(pixels(height));
     if (logical.height > 0) {
         // A positive height is the cell height, leading included.
         const double cell = QFontMetricsF(font).height();
         if (cell > 0)
-            font.setPixelSize(qMax(1, qRound(height * height / cell)));
+            font.setPixelSize(pixels(height * height / cell));
     }
     font.setWeight(QFont::Weight(qBound(100, logical.weight == 0 ? 400 : logical.weight, 900)));
     font.setItalic(logical.italic);
@@ -361,6 +417,7 @@ void Player::drawText(QPointF at, const QByteArray& text, const std::vector<int>
     const double dx = horizontal == 6 ? -width / 2 : horizontal == 2 ? -width : 0;
     const double baseline = vertical == 24 ? 0 : vertical == 8 ? -metrics.descent() : metrics.ascent();
 
+    charge(pieces.size() * 4 * metrics.height() * metrics.height());
     m_painter->save();
     if (options & 0x0004) // ETO_CLIPPED
         m_painter->setClipRect(clip);
@@ -394,6 +451,10 @@ void Player::drawDib(const Params& p, qsizetype dibWord, QRectF source, QRectF t
     qint64 colors = bitCount <= 8 ? (used ? used : 1u << bitCount) : 0;
     const qint64 masks = headerSize == 40 && compression == 3 ? 12 : 0;
     const qint64 offset = 14 + qint64(headerSize) + masks + colors * (headerSize == 12 ? 3 : 4);
+    const qint64 naturalWidth =
+        headerSize == 12 ? le16(dib.constData() + 4) : qint32(le32(dib.constData() + 4));
+    const qint64 naturalHeight =
+        qAbs(headerSize == 12 ? le16(dib.constData() + 6) : qint32(le32(dib.constData() + 8)));
     QByteArray file("BM", 2);
     file.resize(14);
     const quint32 total = quint32(14 + dibBytes);
@@ -401,8 +462,17 @@ void Player::drawDib(const Params& p, qsizetype dibWord, QRectF source, QRectF t
     for (int i = 0; i < 3; ++i)
         for (int b = 0; b < 4; ++b)
             file[2 + 4 * i + b] = char(fields[i] >> (8 * b) & 0xFF);
-    const QImage image = decodeQtBitmap(file + dib, Format::Bmp);
-    m_painter->drawImage(target, image, source.isEmpty() ? QRectF(image.rect()) : source);
+    chargeFill(target);
+    // Decoded no larger than the device needs; the source rectangle is in
+    // the bitmap's own pixels.
+    const QImage image = decodeQtBitmap(file + dib, Format::Bmp, m_device);
+    if (naturalWidth <= 0 || naturalHeight <= 0)
+        return;
+    const double sx = image.width() / double(naturalWidth), sy = image.height() / double(naturalHeight);
+    const QRectF from = source.isEmpty() ? QRectF(image.rect())
+                                         : QRectF(source.x() * sx, source.y() * sy, source.width() * sx,
+                                                  source.height() * sy);
+    m_painter->drawImage(target, image, from);
 }
 
 void Player::draw(const Record& r)
@@ -410,7 +480,8 @@ void Player::draw(const Record& r)
     const Params& p = r.params;
     switch (r.function) {
     case SAVEDC:
-        m_saved.push_back(m_dc);
+        if (qsizetype(m_saved.size()) < maxSavedStates)
+            m_saved.push_back(m_dc);
         break;
     case RESTOREDC: {
         const int n = p.s16(0);
@@ -467,10 +538,14 @@ void Player::draw(const Record& r)
             m_dc.font = object.font;
         break;
     }
-    case DELETEOBJECT:
-        if (p.u16(0) < m_objects.size())
-            m_objects[p.u16(0)] = GdiObject{};
+    case DELETEOBJECT: {
+        const quint16 index = p.u16(0);
+        if (index < m_objects.size() && m_objects[index].kind != GdiObject::Free) {
+            m_objects[index] = GdiObject{};
+            m_freeSlots.push(index);
+        }
         break;
+    }
     case CREATEPENINDIRECT: {
         GdiObject object;
         object.kind = GdiObject::Pen;
@@ -515,8 +590,9 @@ void Player::draw(const Record& r)
         break;
     case LINETO: {
         const QPointF to(p.s16(1), p.s16(0));
-        applyPen();
-        m_painter->drawLine(map(m_dc.position.x(), m_dc.position.y()), map(to.x(), to.y()));
+        const QLineF line(map(m_dc.position.x(), m_dc.position.y()), map(to.x(), to.y()));
+        applyPen(line.length());
+        m_painter->drawLine(line);
         m_dc.position = to;
         break;
     }
@@ -525,8 +601,9 @@ void Player::draw(const Record& r)
     case ROUNDRECT: {
         const qsizetype b = r.function == ROUNDRECT ? 2 : 0;
         const QRectF rect = mapRect(p.s16(b + 3), p.s16(b + 2), p.s16(b + 1), p.s16(b));
-        applyPen();
+        applyPen(2 * (rect.width() + rect.height()));
         applyBrush();
+        chargeFill(rect);
         if (r.function == RECTANGLE)
             m_painter->drawRect(rect);
         else if (r.function == ELLIPSE)
@@ -553,8 +630,9 @@ void Player::draw(const Record& r)
         if (span <= 0)
             span += 360;
         const int from = qRound(a0 * 16), length = qRound(span * 16);
-        applyPen();
+        applyPen(2 * (rect.width() + rect.height()));
         applyBrush();
+        chargeFill(rect);
         if (r.function == ARC)
             m_painter->drawArc(rect, from, length);
         else if (r.function == PIE)
@@ -567,13 +645,18 @@ void Player::draw(const Record& r)
     case POLYLINE: {
         const int count = p.s16(0);
         QPolygonF polygon;
-        for (int i = 0; i < count; ++i)
+        double length = 0;
+        for (int i = 0; i < count; ++i) {
             polygon << map(p.s16(1 + 2 * i), p.s16(2 + 2 * i));
-        applyPen();
+            if (i > 0)
+                length += QLineF(polygon[i - 1], polygon[i]).length();
+        }
+        applyPen(length);
         if (r.function == POLYLINE) {
             m_painter->drawPolyline(polygon);
         } else {
             applyBrush();
+            chargeFill(polygon.boundingRect());
             m_painter->drawPolygon(polygon, m_dc.fillRule);
         }
         break;
@@ -583,15 +666,20 @@ void Player::draw(const Record& r)
         QPainterPath path;
         path.setFillRule(m_dc.fillRule);
         qsizetype at = 1 + polygons;
+        double length = 0;
         for (int k = 0; k < polygons; ++k) {
             QPolygonF polygon;
-            for (int i = 0; i < p.u16(1 + k); ++i, at += 2)
+            for (int i = 0; i < p.u16(1 + k); ++i, at += 2) {
                 polygon << map(p.s16(at), p.s16(at + 1));
+                if (i > 0)
+                    length += QLineF(polygon[i - 1], polygon[i]).length();
+            }
             path.addPolygon(polygon);
             path.closeSubpath();
         }
-        applyPen();
+        applyPen(length);
         applyBrush();
+        chargeFill(path.boundingRect());
         m_painter->drawPath(path);
         break;
     }
@@ -602,6 +690,7 @@ void Player::draw(const Record& r)
         const quint32 rop = p.u32(0);
         const QRectF rect =
             QRectF(map(p.s16(5), p.s16(4)), map(p.s16(5) + p.s16(3), p.s16(4) + p.s16(2))).normalized();
+        chargeFill(rect);
         if (rop == 0x00000042)
             m_painter->fillRect(rect, Qt::black);
         else if (rop == 0x00FF0062)
@@ -659,15 +748,28 @@ void Player::play(QPainter& painter, QSize device)
     m_dc = DcState{};
     m_dc.windowOrg = m_frame.topLeft();
     m_dc.windowExt = QPointF(m_frame.width(), m_frame.height());
-    m_objects.assign(size_t(qMin<qsizetype>(m_objectSlots, 1024)), GdiObject{});
+    m_objects.clear();
+    m_freeSlots = {};
+    m_saved.clear();
+    // Hundreds of screenfuls of drawing, or tens of thousands of small
+    // shapes, take a fraction of a second; a file asking for more is not a
+    // picture of a receipt.
+    m_work = 0;
+    m_workBudget = 400.0 * device.width() * device.height() + 4e6;
     painter.setRenderHint(QPainter::Antialiasing);
-    for (size_t i = 0; i < m_records.size(); ++i) {
+    const char* p = m_bytes.constData();
+    qsizetype at = m_firstRecord;
+    for (qsizetype i = 0; i < m_recordCount; ++i) {
+        // The constructor checked every length.
+        const quint32 words = le32(p + at);
+        const Record record{le16(p + at + 4), Params(p + at + 6, qsizetype(words) - 3)};
+        at += qsizetype(words) * 2;
         try {
-            draw(m_records[i]);
+            draw(record);
         } catch (const Damaged&) {
             damaged(QStringLiteral("第 %1 个记录（0x%2）不完整")
                         .arg(i + 1)
-                        .arg(m_records[i].function, 4, 16, QLatin1Char('0')));
+                        .arg(record.function, 4, 16, QLatin1Char('0')));
         }
     }
 }

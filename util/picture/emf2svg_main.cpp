@@ -13,6 +13,9 @@
 namespace {
 
 constexpr size_t maxInputBytes = 256u * 1024 * 1024;
+// The fixed part of the EMR_HEADER record.
+constexpr size_t emfHeaderBytes = 88;
+constexpr size_t paddingBytes = 4096;
 
 // A hostile file must not make the converter eat the machine: cap its
 // memory and processor time (the caller has a timeout as well).
@@ -45,6 +48,15 @@ int main()
         std::fputs("empty input\n", stderr);
         return 2;
     }
+    // libemf2svg reads the header's fields before it checks any length.
+    if (input.size() < emfHeaderBytes) {
+        std::fputs("not an EMF picture: shorter than an EMF header\n", stderr);
+        return 2;
+    }
+    const size_t length = input.size();
+    // The library reads a little past the end of a record that claims more
+    // than the file holds; those reads land on zeros of our own.
+    input.resize(length + paddingBytes, 0);
     char emptyNamespace[] = "";
     generatorOptions options{};
     options.nameSpace = emptyNamespace;
@@ -53,7 +65,7 @@ int main()
     options.svgDelimiter = true;
     char* svg = nullptr;
     size_t svgLength = 0;
-    const int ok = emf2svg(input.data(), input.size(), &svg, &svgLength, &options);
+    const int ok = emf2svg(input.data(), length, &svg, &svgLength, &options);
     if (ok != 1 || !svg || svgLength == 0) {
         std::free(svg);
         std::fputs("not a readable EMF picture\n", stderr);
