@@ -2,6 +2,8 @@
 
 #include "store/RecordSet.h"
 
+#include <exception>
+
 namespace qb {
 
 DataSource::DataSource(RecordSet& dataSet, QObject* parent) : QAbstractTableModel(parent), m_dataSet(dataSet)
@@ -40,6 +42,7 @@ void DataSource::resetAll()
         marked = m_dataSet.currentIndex();
     }
     beginResetModel();
+    m_readFailed = false;
     m_rows = rows;
     m_markedRow = marked;
     endResetModel();
@@ -74,11 +77,27 @@ int DataSource::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : m_dataSet.fieldCount();
 }
 
+// The grid asks for cells while it paints, inside Qt's paint code, where no
+// failure may unwind. A cell that cannot be read shows empty, and the first
+// failure is reported once the paint is over; the same failure on every
+// repaint (the report's own box makes the grid repaint) is not reported again
+// until the record set is reset.
 QVariant DataSource::data(const QModelIndex& index, int role) const
 {
     if (role != Qt::DisplayRole || !index.isValid() || !m_dataSet.active())
         return QVariant();
-    return m_dataSet.displayText(index.row(), index.column());
+    try {
+        return m_dataSet.displayText(index.row(), index.column());
+    } catch (...) {
+        if (!m_readFailed) {
+            m_readFailed = true;
+            auto* self = const_cast<DataSource*>(this);
+            QMetaObject::invokeMethod(
+                self, [self, failure = std::current_exception()] { emit self->readFailed(failure); },
+                Qt::QueuedConnection);
+        }
+        return QVariant();
+    }
 }
 
 QVariant DataSource::headerData(int section, Qt::Orientation orientation, int role) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <exception>
 
 namespace qb {
 
@@ -30,6 +31,8 @@ public:
 signals:
     // The record set's current row moved (by the program or by the grid).
     void currentRowChanged(int row);
+    // A cell could not be read while the grid painted; sent after the paint.
+    void readFailed(std::exception_ptr failure);
 
 private:
     void resetAll();
@@ -39,6 +42,7 @@ private:
     int m_rows = 0;
     int m_markedRow = -1;
     bool m_showing = false;
+    mutable bool m_readFailed = false;
 };
 
 } // namespace qb

@@ -115,12 +115,21 @@ void Form_main::Button4Click()
     resetEntryFields();
 }
 
+// A receipt names a picture the way the display reads its name: trimmed. The
+// engine finds the receipts whose name holds the picture's name; the trimmed
+// comparison picks among those few.
 bool Form_main::pictureStillNamed(const QString& picture)
 {
+    QString quoted = picture;
+    quoted.replace(u'\'', QStringLiteral("''"));
     RecordSet others;
     others.setConnection(&m_connection);
-    vorndata::openFiltered(others, QStringLiteral("pj"), vorndata::condition(kPicture, picture, 0, true));
-    return others.recordCount() > 0;
+    others.addSql(QStringLiteral("select * from pj where instr(%1, '%2') > 0").arg(kPicture, quoted));
+    others.open();
+    for (others.first(); !others.eof(); others.next())
+        if (trimmed(others.fieldAsText(kPicture)) == picture)
+            return true;
+    return false;
 }
 
 void Form_main::DBGrid1CellClick()

@@ -14,8 +14,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QScreen>
+#include <limits>
 
 namespace qb {
 
@@ -40,6 +42,10 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
     font.setPixelSize(16);
     setFont(font);
     ui->setupUi(this);
+    // The fields take texts of any length: a line edit would cut them at
+    // 32,767 characters, and a change would write the cut text back.
+    for (QLineEdit* field : findChildren<QLineEdit*>())
+        field->setMaxLength(std::numeric_limits<int>::max());
     ui->DBGrid1->horizontalHeader()->setFont(font);
     QFont linkFont = ui->Label1->font();
     linkFont.setUnderline(true);
@@ -113,6 +119,8 @@ void Form_main::connectHandlers()
                     m_report.guard([&] { m_receipts.moveTo(current.row()); });
             });
     connect(m_dataSource1.get(), &DataSource::currentRowChanged, this, &Form_main::followGridCurrentRow);
+    connect(m_dataSource1.get(), &DataSource::readFailed, this,
+            [this](std::exception_ptr failure) { m_report.report(failure); });
     ui->DBGrid1->viewport()->installEventFilter(this);
 
     connect(ui->Button5, &QPushButton::clicked, this, guarded(&Form_main::Button5Click));

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <algorithm>
 #include <exception>
+#include <limits>
 #include <utility>
 
 namespace qb {
@@ -48,8 +49,11 @@ Form_mm::Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& re
     // The password fields show "*" for every character. The rule sits on the
     // fields alone: a style sheet on the dialog would keep its font from
     // reaching the labels and buttons.
-    for (QLineEdit* field : {m_ui->MaskEdit1, m_ui->MaskEdit2, m_ui->MaskEdit3})
+    // They take passwords of any length, as typed.
+    for (QLineEdit* field : {m_ui->MaskEdit1, m_ui->MaskEdit2, m_ui->MaskEdit3}) {
         field->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+        field->setMaxLength(std::numeric_limits<int>::max());
+    }
 
     // The pictures may be missing from a build; a button without one still works.
     m_ui->BitBtn1->setIcon(QIcon(QStringLiteral(":/key.png")));
@@ -66,8 +70,8 @@ Form_mm::Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& re
     // The user comes to type the password: the cursor waits in its field from the start.
     m_ui->MaskEdit1->setFocus();
 
-    // The dialog comes up even when the store cannot be read: with an empty
-    // current password it then admits an empty password field.
+    // The dialog comes up even when the store cannot be read; it then takes
+    // no password as right, so the windows stay closed.
     m_report.guard([this] { FormCreate(); });
 }
 
@@ -94,18 +98,21 @@ void Form_mm::FormCreate()
         vorndata::openTable(*m_ADOQuery_mm, QStringLiteral("pass"));
     }
 
+    // The password counts as known only once the store has yielded or taken
+    // it: a failure here leaves the dialog admitting nobody.
     if (m_ADOQuery_mm->recordCount() == 0) {
+        m_ADOQuery_mm->appendRecord({vornjiami::encode(kInitialPassword)});
         m_password = kInitialPassword;
-        m_ADOQuery_mm->appendRecord({vornjiami::encode(m_password)});
     } else {
         m_password = vornjiami::decode(trimmed(m_ADOQuery_mm->fieldAsText(QStringLiteral("mm"))));
     }
+    m_passwordKnown = true;
 }
 
 void Form_mm::BitBtn1Click()
 {
     ++m_attempts;
-    if (m_ui->MaskEdit1->text() == m_password) {
+    if (m_passwordKnown && m_ui->MaskEdit1->text() == m_password) {
         m_showMain();
         m_loggedIn = true;
         m_ui->MaskEdit1->clear();
@@ -121,7 +128,7 @@ void Form_mm::BitBtn1Click()
 void Form_mm::BitBtn2Click()
 {
     // Without a readable stored password there is nothing to change.
-    if (m_password.isEmpty())
+    if (!m_passwordKnown || m_password.isEmpty())
         return;
     if (m_ui->MaskEdit1->text() != m_password) {
         m_ui->MaskEdit1->clear();

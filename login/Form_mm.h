@@ -76,6 +76,9 @@ private:
     bool m_loggedIn = false;
     int m_attempts = 0;
     QString m_password;
+    // Whether m_password is what the store holds; false while the stored
+    // password could not be read.
+    bool m_passwordKnown = false;
 };
 
 } // namespace qb

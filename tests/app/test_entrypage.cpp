@@ -248,3 +248,45 @@ TEST_F(EntryPageTest, PictureDialogShowsPicturesOnlyWhateverTheirLetterCase)
                                   "i.wmf"}));
     EXPECT_EQ(dialog.selectedNameFilter(), Form_main::pictureFilters().constFirst());
 }
+
+TEST_F(EntryPageTest, DeleteKeepsAPictureThatAnotherReceiptNamesWithBlanksAround)
+{
+    file("a", "one", "", photo("red.jpg"));
+    // Padded as a fixed-width column may hand it back (or as another program wrote it).
+    window->ADOQuery1().appendRecord({std::nullopt, "a", "two", "", "00001.jpg "});
+    clickGridRow(0);
+    click("Button4");
+    EXPECT_EQ(pictures(), QStringList{"00001.jpg"}) << "the second receipt still shows 00001.jpg";
+    clickGridRow(0);
+    EXPECT_TRUE(isRed(centreOf("Image2")));
+    EXPECT_TRUE(dialogs.infos.isEmpty()) << dialogs.infos.join('\n').toStdString();
+}
+
+TEST_F(EntryPageTest, FieldsKeepTextsLongerThanALineEditsDefaultLimit)
+{
+    const QString description(40'000, u'账');
+    file("a", "long", description, photo("red.jpg"));
+    clickGridRow(0);
+    EXPECT_EQ(text("Edit2").size(), description.size());
+    click("Button3"); // unedited
+    EXPECT_EQ(window->ADOQuery1().fieldAsText("说明"), description) << "the change must not cut the text";
+    find<QComboBox>("ComboBox1")->setEditText(QString(40'000, u'c'));
+    EXPECT_EQ(find<QComboBox>("ComboBox1")->currentText().size(), 40'000);
+}
+
+// The grid reads rows while it paints; a row that cannot be read then must
+// not unwind through the paint, and is reported once, after it.
+TEST_F(EntryPageTest, GridReadFailureShowsEmptyCellsAndIsReportedOnceAfterThePaint)
+{
+    file("a", "one", "", photo("red.jpg"));
+    click("BitBtn2"); // the grid reads its rows afresh
+    window->ADOConnection1().execute("alter table pj rename to gone");
+    grid()->viewport()->repaint();
+    EXPECT_TRUE(dialogs.failures.isEmpty()) << "no report from inside the paint";
+    EXPECT_EQ(cell(0, 2), "");
+    QCoreApplication::processEvents();
+    grid()->viewport()->repaint();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(dialogs.failures.size(), 1) << dialogs.failures.join('\n').toStdString();
+    EXPECT_TRUE(dialogs.failures[0].contains("no such table")) << dialogs.failures[0].toStdString();
+}

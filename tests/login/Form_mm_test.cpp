@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 
@@ -474,7 +475,7 @@ TEST_F(LoginDialog, LayoutMatchesTheDesign)
         EXPECT_EQ(widget->geometry(), c.geometry) << c.name;
         if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
             EXPECT_EQ(edit->echoMode(), QLineEdit::Password) << c.name;
-            EXPECT_EQ(edit->maxLength(), 32767) << c.name;
+            EXPECT_EQ(edit->maxLength(), std::numeric_limits<int>::max()) << c.name << ": no length limit";
             edit->setText(QStringLiteral("a中"));
             EXPECT_EQ(edit->displayText(), "**") << c.name;
         } else {
@@ -533,7 +534,8 @@ TEST_F(LoginDialog, ClosingWithoutLoginEndsTheProcess)
     EXPECT_EQ(ended, 0) << "closing after the login must not end the process";
 }
 
-TEST_F(LoginDialog, UnreadableStoreIsReportedAndAdmitsAnEmptyPassword)
+// When the stored password cannot be read, no password may open the windows.
+TEST_F(LoginDialog, UnreadableStoreIsReportedAndAdmitsNobody)
 {
     Connection unconnected;
     auto form = open(unconnected);
@@ -543,9 +545,12 @@ TEST_F(LoginDialog, UnreadableStoreIsReportedAndAdmitsAnEmptyPassword)
     EXPECT_EQ(form->frameGeometry().height(), 162);
 
     change(*form, QString(), QStringLiteral("new"));
-    EXPECT_TRUE(dialogs.infos.isEmpty()) << "save must do nothing without a current password";
-    login(*form, QString());
-    EXPECT_EQ(mainShown, 1);
+    EXPECT_TRUE(dialogs.infos.isEmpty()) << "save must do nothing without a stored password";
+    for (const QString& attempt : {QString(), QStringLiteral("583920"), QString()})
+        login(*form, attempt);
+    EXPECT_EQ(mainShown, 0);
+    EXPECT_EQ(dialogs.infos, (QStringList{kWrong, kWrong, kWrong}));
+    EXPECT_EQ(ended, 1) << "the third attempt ends the process as usual";
 }
 
 } // namespace
