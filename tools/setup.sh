@@ -1,14 +1,15 @@
 #!/bin/bash
 # Installs what is missing, builds, and then either runs the program or the tests.
 #   bash tools/setup.sh run    build and start the program (under Xvfb when there is no display)
-#   bash tools/setup.sh test   build and run every test, also in an address/undefined sanitizer build
+#   bash tools/setup.sh test   build and run every test, also in an address/undefined sanitizer build,
+#                              then replay and run the fuzz targets (tools/fuzz.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode="${1:-run}"
 
 build_packages=(cmake pkg-config g++ make qt6-base-dev qt6-svg-dev libsqlcipher-dev libjpeg62-turbo-dev
                 libtiff-dev libemf2svg-dev fonts-noto-cjk xvfb xauth)
-test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3)
+test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3 clang libclang-rt-14-dev)
 
 packages=("${build_packages[@]}")
 [ "$mode" = test ] && packages+=("${test_packages[@]}")
@@ -49,6 +50,7 @@ test)
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQB_SANITIZE=ON -DQB_BENCH=OFF
     cmake --build build-asan -j"$jobs"
     (cd build-asan && ctest --output-on-failure -j"$jobs")
+    bash tools/fuzz.sh
     ;;
 *)
     echo "usage: bash tools/setup.sh run|test" >&2
