@@ -44,7 +44,7 @@ QByteArray exifBlock(int orientation, bool bigEndian)
 
 } // namespace
 
-QByteArray jpegBytes(const QImage& image, int orientation, bool bigEndianExif)
+QByteArray jpegBytes(const QImage& image, int orientation, bool bigEndianExif, bool progressive)
 {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
     jpeg_compress_struct c;
@@ -60,6 +60,8 @@ QByteArray jpegBytes(const QImage& image, int orientation, bool bigEndianExif)
     c.in_color_space = JCS_RGB;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 92, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     if (orientation > 0) {
         const QByteArray exif = exifBlock(orientation, bigEndianExif);
@@ -153,6 +155,22 @@ QByteArray tiffBytes(const QImage& image)
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
         for (int y = 0; y < rgb.height(); ++y)
             TIFFWriteScanline(tif, const_cast<uchar*>(rgb.constScanLine(y)), uint32_t(y), 0);
+    });
+}
+
+QByteArray tiffG4White(quint32 width, quint32 height)
+{
+    return throughTiffFile([&](TIFF* tif) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
+        std::vector<unsigned char> row((width + 7) / 8, 0);
+        for (quint32 y = 0; y < height; ++y)
+            TIFFWriteScanline(tif, row.data(), y, 0);
     });
 }
 

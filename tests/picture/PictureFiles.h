@@ -16,11 +16,14 @@ namespace qb::test {
 QImage redBlue(int width, int height);
 
 // JPEG through libjpeg; orientation > 0 adds an EXIF block with that value.
-QByteArray jpegBytes(const QImage& image, int orientation = 0, bool bigEndianExif = false);
+QByteArray jpegBytes(const QImage& image, int orientation = 0, bool bigEndianExif = false,
+                     bool progressive = false);
 // Left half red, right half blue, in CMYK.
 QByteArray cmykJpegRedBlue(int width, int height);
 QByteArray qtBytes(const QImage& image, const char* format);
 QByteArray tiffBytes(const QImage& image);
+// A white bilevel page in CCITT G4, one strip: a few KB for any size.
+QByteArray tiffG4White(quint32 width, quint32 height);
 // A TIFF whose header declares the size but holds no pixel data.
 QByteArray tiffHeaderOnly(quint32 width, quint32 height);
 void writeEmfRedBlue(const QString& path);

@@ -2,9 +2,9 @@
 #include "tests/picture/PictureFiles.h"
 #include "tests/support/TempFolder.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QStringEncoder>
 #include <functional>
 #include <gtest/gtest.h>
@@ -400,9 +400,10 @@ TEST(PictureLoader, RandomlyDamagedFilesDecodeOrFailWithAMessage)
 
 int main(int argc, char** argv)
 {
-    // Metafile text needs fonts, and the EMF converter is found beside this
-    // executable: both need the application object.
-    QGuiApplication app(argc, argv);
+    // Metafile text needs fonts, the EMF converter is found beside this
+    // executable and the image box is a widget: all need the application
+    // object.
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

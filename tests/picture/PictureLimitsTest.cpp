@@ -1,0 +1,288 @@
+// Hostile and huge pictures: each is shown box-sized or refused with a
+// message, within the decoders' budgets of memory and work.
+#include "controls/ImageBox.h"
+#include "tests/picture/PictureFiles.h"
+#include "tests/support/TempFolder.h"
+#include "util/picture/PictureLoader.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPainter>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace qb;
+using namespace qb::test;
+
+namespace {
+
+const QColor corners[] = {Qt::red, Qt::blue, Qt::green, Qt::black};
+
+// Red top left, blue top right, green bottom left, black bottom right.
+QImage quadrants(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter painter(&image);
+    for (int i = 0; i < 4; ++i)
+        painter.fillRect(i % 2 * width / 2, i / 2 * height / 2, width - width / 2, height - height / 2,
+                         corners[i]);
+    return image;
+}
+
+void expectQuadrants(const QImage& image, const std::string& what)
+{
+    ASSERT_FALSE(image.isNull()) << what;
+    for (int i = 0; i < 4; ++i) {
+        const QColor got =
+            image.pixelColor((1 + 2 * (i % 2)) * image.width() / 4, (1 + 2 * (i / 2)) * image.height() / 4);
+        const QColor want = corners[i];
+        EXPECT_TRUE(qAbs(got.red() - want.red()) < 40 && qAbs(got.green() - want.green()) < 40 &&
+                    qAbs(got.blue() - want.blue()) < 40)
+            << what << ": quarter " << i << " is " << got.name().toStdString() << ", not "
+            << want.name().toStdString();
+    }
+}
+
+void put16(QByteArray& b, int v)
+{
+    b.append(char(v & 0xFF)).append(char(v >> 8 & 0xFF));
+}
+void put32(QByteArray& b, qint64 v)
+{
+    put16(b, int(v & 0xFFFF));
+    put16(b, int(v >> 16 & 0xFFFF));
+}
+
+// An RLE8 bitmap with the palette of `corners`; each stored row is the
+// runs rowRuns() gives for it, bottom row first.
+QByteArray rle8(qint32 width, qint32 height, const std::function<QByteArray(int y)>& rowRuns)
+{
+    QByteArray data;
+    for (int y = height - 1; y >= 0; --y)
+        data += rowRuns(y) + QByteArray("\0\0", 2);
+    data += QByteArray("\0\1", 2);
+    QByteArray h("BM");
+    put32(h, 14 + 40 + 16 + data.size());
+    put32(h, 0);
+    put32(h, 14 + 40 + 16);
+    for (qint64 v : {40, width, height})
+        put32(h, v);
+    put16(h, 1);
+    put16(h, 8);
+    for (qint64 v : {1LL, qint64(data.size()), 0LL, 0LL, 4LL, 0LL})
+        put32(h, v);
+    for (const QColor& c : corners)
+        put32(h, qint64(c.rgb() & 0xFFFFFF));
+    return h + data;
+}
+
+QByteArray rle8Quadrants(int width, int height)
+{
+    return rle8(width, height, [=](int y) {
+        QByteArray runs;
+        for (int half = 0; half < 2; ++half) {
+            const char index = char((y < height / 2 ? 0 : 2) + half);
+            for (int left = width / 2; left > 0; left -= 255)
+                runs += QByteArray(1, char(qMin(left, 255))) + index;
+        }
+        return runs;
+    });
+}
+
+bool shrunkForBox(QSize size, QSize box)
+{
+    return size.width() >= box.width() && size.width() <= 2 * box.width() && size.height() >= box.height() &&
+           size.height() <= 2 * box.height();
+}
+
+QString failureOf(const std::function<QImage()>& load)
+{
+    try {
+        load();
+    } catch (const PictureError& e) {
+        return e.message();
+    }
+    return QStringLiteral("(no failure)");
+}
+
+long residentMb()
+{
+    QFile statm("/proc/self/statm");
+    statm.open(QIODevice::ReadOnly);
+    return statm.readAll().split(' ').value(1).toLong() * sysconf(_SC_PAGESIZE) >> 20;
+}
+
+// How much memory `work` needed at its peak beyond what its process held
+// before, in MB, measured in a child process of its own.
+long extraPeakMb(const std::function<void()>& work)
+{
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0)
+        return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        const long before = residentMb();
+        work();
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        const long extra = usage.ru_maxrss / 1024 - before;
+        (void)!write(pipeEnds[1], &extra, sizeof extra);
+        _exit(0);
+    }
+    close(pipeEnds[1]);
+    long extra = -1;
+    if (read(pipeEnds[0], &extra, sizeof extra) != sizeof extra)
+        extra = -1;
+    close(pipeEnds[0]);
+    waitpid(child, nullptr, 0);
+    return extra;
+}
+
+} // namespace
+
+TEST(PictureLimits, LargePicturesComeBackShrunkForTheBoxAndUpright)
+{
+    TempFolder folder;
+    const QSize box(100, 50);
+    const QImage page = quadrants(3000, 2000);
+    // The same rows stored top down: a negative height, upside-down data.
+    QByteArray topDown = qtBytes(page.mirrored(false, true), "BMP");
+    for (int i = 0; i < 4; ++i)
+        topDown[22 + i] = char(quint32(-2000) >> (8 * i));
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"bottom-up.bmp", qtBytes(page, "BMP")},
+        {"top-down.bmp", topDown},
+        {"rgb.tif", tiffBytes(page)},
+        {"rle8.bmp", rle8Quadrants(3000, 2000)},
+    };
+    for (const auto& c : cases) {
+        const QImage shown = loadPicture(folder.write(c.name, c.bytes), box);
+        EXPECT_TRUE(shrunkForBox(shown.size(), box))
+            << c.name << " came back " << shown.width() << " x " << shown.height();
+        expectQuadrants(shown, c.name);
+    }
+}
+
+TEST(PictureLimits, TinyFilesClaimingHugePicturesAreShrunkOrRefused)
+{
+    TempFolder folder;
+    const QSize box(521, 275);
+    const QImage page = loadPicture(folder.write("g4.tif", tiffG4White(14000, 14000)), box);
+    EXPECT_TRUE(shrunkForBox(page.size(), box)) << page.width() << " x " << page.height();
+    EXPECT_EQ(page.pixel(page.width() / 2, page.height() / 2), qRgb(255, 255, 255));
+
+    // A progressive JPEG keeps every coefficient: 8000 × 8000 needs some 190 MB.
+    QByteArray progressive = jpegBytes(quadrants(16, 16), 0, false, true);
+    const qsizetype sof = progressive.indexOf("\xFF\xC2");
+    ASSERT_GT(sof, 0);
+    progressive.replace(sof + 5, 4, QByteArray("\x1F\x40\x1F\x40", 4));
+    QByteArray shortEmf(60, '\0');
+    shortEmf[0] = 1;
+    shortEmf.replace(40, 4, " EMF");
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+        QString message;
+    } refused[] = {
+        {"rle8.bmp", rle8(14000, 14000, [](int) { return QByteArray(); }),
+         QStringLiteral("图片太大（14000 × 14000 像素），无法显示")},
+        {"progressive.jpg", progressive, QStringLiteral("JPEG 图片太大：解码需要超过 160 MB 内存")},
+        {"short.emf", shortEmf, QStringLiteral("shorter than an EMF header")},
+    };
+    for (const auto& c : refused)
+        EXPECT_TRUE(
+            failureOf([&] { return loadPicture(folder.write(c.name, c.bytes), box); }).contains(c.message))
+            << c.name << ": "
+            << failureOf([&] { return loadPicture(folder.file(c.name), box); }).toStdString();
+}
+
+TEST(PictureLimits, WmfPlayerStaysWithinItsBudgets)
+{
+    enum : quint16 {
+        SAVEDC = 0x001E,
+        SELECTOBJECT = 0x012D,
+        DELETEOBJECT = 0x01F0,
+        SETWINDOWEXT = 0x020C,
+        CREATEPENINDIRECT = 0x02FA,
+        CREATEFONTINDIRECT = 0x02FB,
+        CREATEBRUSHINDIRECT = 0x02FC,
+        ELLIPSE = 0x0418,
+        RECTANGLE = 0x041B,
+        TEXTOUT = 0x0521,
+    };
+    TempFolder folder;
+    const QSize box(521, 275);
+    const QRect frame(0, 0, 64, 32);
+
+    // A full table of 65,535 slots, 200,000 objects offered to it; then one
+    // slot is freed and a red brush must land in it.
+    WmfBuilder table;
+    for (int i = 0; i < 200000; ++i)
+        table.add(CREATEBRUSHINDIRECT, {0, colorLow(Qt::blue), colorHigh(Qt::blue), 0});
+    table.add(DELETEOBJECT, {7})
+        .add(CREATEBRUSHINDIRECT, {0, colorLow(Qt::red), colorHigh(Qt::red), 0})
+        .add(SELECTOBJECT, {7})
+        .add(RECTANGLE, {32, 64, 0, 0});
+    QElapsedTimer timer;
+    timer.start();
+    const QImage red = loadPicture(folder.write("slots.wmf", table.bytes(frame, 96, 65535)), box);
+    // A search of the whole table per object took over ten seconds here.
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(red.pixelColor(260, 137), QColor(Qt::red));
+
+    // Two million SAVEDC records: each saved state used to be kept.
+    WmfBuilder saves;
+    for (int i = 0; i < 2000000; ++i)
+        saves.add(SAVEDC, {});
+    const QString savesPath = folder.write("saves.wmf", saves.bytes(frame));
+    const long extra = extraPeakMb([&] { loadPicture(savesPath, box); });
+    EXPECT_GE(extra, 0);
+    EXPECT_LT(extra, 150) << "MB beyond the file for 2,000,000 SAVEDC records";
+
+    // Thousands of box-filling shapes ask for more work than a picture needs.
+    WmfBuilder heavy;
+    for (int i = 0; i < 5000; ++i)
+        heavy.add(RECTANGLE, {32, 64, 0, 0});
+    EXPECT_EQ(failureOf([&] { return loadPicture(folder.write("heavy.wmf", heavy.bytes(frame)), box); }),
+              QStringLiteral("WMF 图元文件的绘图量太大，无法显示"));
+
+    // A dashed pen 1538 units wide around a small ellipse, and a font whose
+    // height times the window's scale is beyond an int: both are drawn
+    // clamped to the device (without undefined behaviour in the rounding).
+    const QByteArray font =
+        WmfBuilder::words({15348, 0, 0, 0, 400, 0, 0, 0, 0}) + QByteArray("Arial\0\0\0", 8);
+    const QByteArray text = WmfBuilder::words({2}) + "Hi" + WmfBuilder::words({5, 5});
+    const QByteArray odd = WmfBuilder()
+                               .add(CREATEPENINDIRECT, {1, 1538, 0, 0, 0})
+                               .add(SELECTOBJECT, {0})
+                               .add(ELLIPSE, {20, 20, 4, 4})
+                               .add(SETWINDOWEXT, {-2, -19713})
+                               .add(CREATEFONTINDIRECT, font)
+                               .add(SELECTOBJECT, {1})
+                               .add(TEXTOUT, text)
+                               .bytes(QRect(0, 0, 40, 40));
+    EXPECT_EQ(loadPicture(folder.write("odd.wmf", odd), box).size(), box);
+}
+
+TEST(ImageBox, KeepsALargePictureAtMostTwiceItsSizeAndASmallOneAsGiven)
+{
+    ImageBox box;
+    box.resize(100, 50);
+    box.setPicture(quadrants(3000, 2000));
+    EXPECT_LE(box.picture().width(), 200);
+    EXPECT_LE(box.picture().height(), 100);
+    expectQuadrants(box.grab().toImage(), "painted");
+
+    const QImage small = quadrants(64, 32);
+    box.setPicture(small);
+    EXPECT_EQ(box.picture().cacheKey(), small.cacheKey()) << "a small picture is copied";
+}
