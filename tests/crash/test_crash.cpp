@@ -1,0 +1,207 @@
+// Kills the program with SIGKILL at random moments while it files and deletes
+// receipts, and checks after each kill that nothing the user filed is lost or
+// half-written: the store is sound, every receipt's picture is there with the
+// bytes of the file it was filed from, no numbered picture is partial, and the
+// next start leaves no temporary file behind.
+
+#include "app/Form_main.h"
+#include "app/PictureRules.h"
+#include "app/StoreBootstrap.h"
+#include "store/Connection.h"
+#include "store/RecordSet.h"
+#include "store/vorndata.h"
+#include "tests/support/RecordingDialogs.h"
+#include "tests/support/TempFolder.h"
+#include "util/FailureReport.h"
+#include "util/Trim.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QThread>
+#include <csignal>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace qb;
+using namespace qb::test;
+
+namespace {
+
+constexpr int kSources = 10;
+
+QString sourcePath(const QString& sources, int i)
+{
+    return sources + QStringLiteral("source-%1.jpg").arg(i);
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool isTemporary(const QString& name)
+{
+    return name.startsWith(kPictureTemporaryPrefix) || name.startsWith(kStoreTemporaryPrefix);
+}
+
+QStringList temporariesIn(const QString& folder)
+{
+    QStringList found;
+    for (const QString& dir : {folder, folder + QStringLiteral("image/")})
+        for (const QString& name : QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System))
+            if (isTemporary(name))
+                found.append(name);
+    return found;
+}
+
+} // namespace
+
+// The program at work: files receipts from the sources and deletes some, as
+// a user of the entry page would, until it is killed. Runs only as the child
+// of the test below.
+TEST(CrashChild, FileAndDeleteUntilKilled)
+{
+    const QString folder = qEnvironmentVariable("QB_CRASH_FOLDER");
+    const QString sources = qEnvironmentVariable("QB_CRASH_SOURCES");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "runs only as the child of the crash test";
+    RecordingDialogs dialogs;
+    FailureReport report(dialogs, QStringLiteral("crash"));
+    Form_main window(folder, dialogs, report);
+    window.show();
+    auto button = [&](const char* name) { return window.findChild<QAbstractButton*>(QLatin1String(name)); };
+    button("BitBtn2")->click();
+    std::printf("ready\n");
+    std::fflush(stdout);
+    QRandomGenerator random(quint32(QCoreApplication::applicationPid()));
+    for (int step = 0; step < 100'000; ++step) {
+        const int rows = window.ADOQuery1().recordCount();
+        if (rows == 0 || random.bounded(100) < 65) {
+            const int source = int(random.bounded(kSources));
+            window.findChild<QComboBox*>(QStringLiteral("ComboBox1"))
+                ->setEditText(QStringLiteral("类别%1").arg(source % 3));
+            window.findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QString::number(source));
+            window.findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(QStringLiteral("说明"));
+            window.findChild<QLineEdit*>(QStringLiteral("Edit3"))->setText(sourcePath(sources, source));
+            button("Button2")->click();
+        } else {
+            window.ADOQuery1().moveTo(int(random.bounded(rows)));
+            button("Button4")->click();
+        }
+        QCoreApplication::processEvents();
+        if (!dialogs.failures.isEmpty()) {
+            std::printf("failure: %s\n", qPrintable(dialogs.failures.constFirst()));
+            std::fflush(stdout);
+            return;
+        }
+    }
+}
+
+TEST(CrashTest, KillsWhileFilingAndDeletingLoseNothing)
+{
+    TempFolder sourcesFolder;
+    TempFolder programFolder;
+    const QString sources = sourcesFolder.path();
+    const QString folder = programFolder.path();
+    QRandomGenerator random(20261209);
+    std::map<QString, int> sourceOfContent;
+    for (int i = 0; i < kSources; ++i) {
+        // Sizes up to a few megabytes, so that kills land inside copies too.
+        QByteArray bytes(int(64 * 1024 + random.bounded(3 * 1024 * 1024)), Qt::Uninitialized);
+        for (auto& b : bytes)
+            b = char(random.bounded(256));
+        bytes.prepend(QByteArray::number(i) + ':');
+        sourcesFolder.write(QStringLiteral("source-%1.jpg").arg(i), bytes);
+        sourceOfContent[QString::fromLatin1(bytes.left(12).toHex())] = i;
+    }
+
+    constexpr int kTrials = 60;
+    int receiptsChecked = 0;
+    int orphans = 0;
+    int temporariesRemoved = 0;
+    int killsInStartUp = 0;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QB_CRASH_FOLDER", folder);
+        env.insert("QB_CRASH_SOURCES", sources);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        child.setProcessEnvironment(env);
+        child.start(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(),
+                    {"--gtest_filter=CrashChild.FileAndDeleteUntilKilled"});
+        ASSERT_TRUE(child.waitForStarted());
+        // One kill in five lands during start-up, the others while it works.
+        if (trial % 5 == 0) {
+            QThread::usleep(random.bounded(1'000, 150'000));
+            ++killsInStartUp;
+        } else {
+            ASSERT_TRUE(child.waitForReadyRead(30'000)) << "trial " << trial << ": the child never got ready";
+            QThread::usleep(random.bounded(1'000, 600'000));
+        }
+        ::kill(pid_t(child.processId()), SIGKILL);
+        child.waitForFinished();
+        const QString said = QString::fromLocal8Bit(child.readAllStandardOutput());
+        ASSERT_FALSE(said.contains("failure:")) << "trial " << trial << ": " << said.toStdString();
+
+        if (QFileInfo(folder + "pj.db").isFile()) {
+            Connection connection;
+            ASSERT_TRUE(vorndata::connect(connection, folder + "pj.db", kStorePassword)) << "trial " << trial;
+            RecordSet check;
+            check.setConnection(&connection);
+            check.addSql("PRAGMA integrity_check");
+            check.open();
+            ASSERT_EQ(check.fieldAsText("integrity_check"), "ok") << "trial " << trial;
+
+            RecordSet receipts;
+            receipts.setConnection(&connection);
+            ASSERT_TRUE(vorndata::openTable(receipts, "pj")) << "trial " << trial;
+            QSet<QString> named;
+            for (receipts.first(); !receipts.eof(); receipts.next()) {
+                const QString picture = trimmed(receipts.fieldAsText("图片"));
+                const int source = receipts.fieldAsText("票据标题").toInt();
+                named.insert(picture);
+                ASSERT_EQ(contentOf(folder + "image/" + picture), contentOf(sourcePath(sources, source)))
+                    << "trial " << trial << ": receipt " << receipts.fieldAsText("ID").toStdString() << " names "
+                    << picture.toStdString() << ", which is missing or not its source's bytes";
+                ++receiptsChecked;
+            }
+            for (const QString& name : QDir(folder + "image").entryList(QDir::Files)) {
+                const QByteArray bytes = contentOf(folder + "image/" + name);
+                const auto source = sourceOfContent.find(QString::fromLatin1(bytes.left(12).toHex()));
+                ASSERT_TRUE(source != sourceOfContent.end() &&
+                            bytes == contentOf(sourcePath(sources, source->second)))
+                    << "trial " << trial << ": " << name.toStdString() << " is a partial picture";
+                // Pictures that no receipt names (a kill between the copy and
+                // the receipt, or between a deletion and its picture's removal)
+                // waste space but lose nothing.
+                if (trial == kTrials - 1 && !named.contains(name))
+                    ++orphans;
+            }
+        }
+
+        // The next start sweeps up what the killed one left.
+        const int before = int(temporariesIn(folder).size());
+        {
+            RecordingDialogs dialogs;
+            FailureReport report(dialogs, QStringLiteral("crash"));
+            Form_main window(folder, dialogs, report);
+            ASSERT_TRUE(window.ADOQuery1().active()) << "trial " << trial << ": the next start cannot open the store";
+        }
+        ASSERT_TRUE(temporariesIn(folder).isEmpty())
+            << "trial " << trial << ": " << temporariesIn(folder).join(' ').toStdString();
+        temporariesRemoved += before;
+    }
+    std::printf("crash test: %d kills (%d during start-up), %d receipts checked, %d orphan pictures at the end, "
+                "%d temporary files removed by the next start\n",
+                kTrials, killsInStartUp, receiptsChecked, orphans, temporariesRemoved);
+}
