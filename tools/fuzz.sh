@@ -40,7 +40,7 @@ cmake --build "$build" -j"$jobs" --target "${targets[@]}" fuzz_make_seeds
 seeds="$build/seeds"
 logs="$build/fuzz-logs"
 findings="$build/findings"
-rm -rf "$seeds" "$logs" "$build/fuzz-work"
+rm -rf "$seeds" "$logs" "$findings" "$build/fuzz-work"
 mkdir -p "$logs" "$findings"
 QT_QPA_PLATFORM=offscreen "$bin/fuzz_make_seeds" "$seeds"
 

@@ -13,13 +13,13 @@ constexpr Format format = Format::QB_FUZZ_FORMAT;
 QImage decode(const QByteArray& bytes)
 {
     // The image box on the pages.
-    [[maybe_unused]] const QSize box(521, 275);
+    const QSize box(521, 275);
     if constexpr (format == Format::Jpeg)
         return qb::decodeJpeg(bytes, box);
     else if constexpr (format == Format::Bmp || format == Format::Ico)
-        return qb::picture::decodeQtBitmap(bytes, format);
+        return qb::picture::decodeQtBitmap(bytes, format, box);
     else if constexpr (format == Format::Tiff)
-        return qb::picture::decodeTiff(bytes);
+        return qb::picture::decodeTiff(bytes, box);
     else if constexpr (format == Format::Wmf)
         return qb::picture::decodeWmf(bytes, box);
 }
