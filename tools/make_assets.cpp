@@ -38,6 +38,15 @@ QImage transparentImage(int width, int height)
     return image;
 }
 
+// A canvas for a picture designed at width x height and drawn `scale` times
+// as large: the drawing code works in design units, the painter's scale does
+// the rest, so a high-density rendering has real detail instead of being a
+// blown-up copy.
+QImage scaledCanvas(int width, int height, qreal scale)
+{
+    return transparentImage(qRound(width * scale), qRound(height * scale));
+}
+
 // One horizontal and one vertical running-sum pass over premultiplied pixels.
 // Three passes of this approximate a Gaussian closely enough that the eye
 // cannot tell, at a fraction of the cost. Edges clamp, so a blurred picture
@@ -397,10 +406,11 @@ void fillShape(QPainter& p, const QPolygonF& shape, const QBrush& brush, const Q
     p.drawPolygon(shape);
 }
 
-QImage iconPicture()
+QImage iconPicture(qreal scale = 1)
 {
-    QImage image = transparentImage(72, 72);
+    QImage image = scaledCanvas(72, 72, scale);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
 
     const QColor edge(104, 62, 14);
@@ -514,10 +524,11 @@ QImage iconPicture()
 // Button pictures
 // ---------------------------------------------------------------------------
 
-QImage receiptButton()
+QImage receiptButton(qreal scale = 1)
 {
-    QImage image = transparentImage(21, 24);
+    QImage image = scaledCanvas(21, 24, scale);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
 
     QPainterPath sheet = tornSheet(15, 21, 2);
@@ -542,10 +553,11 @@ QImage receiptButton()
     return image;
 }
 
-QImage searchButton()
+QImage searchButton(qreal scale = 1)
 {
-    QImage image = transparentImage(24, 24);
+    QImage image = scaledCanvas(24, 24, scale);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
 
     // Page with a folded corner.
@@ -585,10 +597,11 @@ QImage searchButton()
     return image;
 }
 
-QImage keyButton()
+QImage keyButton(qreal scale = 1)
 {
-    QImage image = transparentImage(32, 32);
+    QImage image = scaledCanvas(32, 32, scale);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
 
     // Drawn lying flat, then turned to the diagonal keys are usually shown at.
@@ -619,10 +632,11 @@ QImage keyButton()
     return image;
 }
 
-QImage foldButton()
+QImage foldButton(qreal scale = 1)
 {
-    QImage image = transparentImage(32, 32);
+    QImage image = scaledCanvas(32, 32, scale);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
 
     QLinearGradient disc(0, 1, 0, 31);
@@ -651,10 +665,11 @@ QImage foldButton()
     return image;
 }
 
-QImage saveButton()
+QImage saveButton(qreal scale = 1)
 {
-    QImage image = transparentImage(32, 32);
+    QImage image = scaledCanvas(32, 32, scale);
     QPainter p(&image);
+    p.scale(scale, scale);
     p.setRenderHint(QPainter::Antialiasing);
 
     QPainterPath body;
@@ -733,5 +748,14 @@ int main(int argc, char** argv)
     ok &= save(keyButton(), dir, QStringLiteral("key.png"), -1, err);
     ok &= save(foldButton(), dir, QStringLiteral("fold.png"), -1, err);
     ok &= save(saveButton(), dir, QStringLiteral("save.png"), -1, err);
+    // Qt picks "name@2x.png" beside "name.png" by itself on a screen of twice
+    // the density; the menu's icon theme wants a large rendering of its own.
+    ok &= save(iconPicture(2), dir, QStringLiteral("icon@2x.png"), -1, err);
+    ok &= save(iconPicture(256.0 / 72), dir, QStringLiteral("icon-256.png"), -1, err);
+    ok &= save(receiptButton(2), dir, QStringLiteral("receipt@2x.png"), -1, err);
+    ok &= save(searchButton(2), dir, QStringLiteral("search@2x.png"), -1, err);
+    ok &= save(keyButton(2), dir, QStringLiteral("key@2x.png"), -1, err);
+    ok &= save(foldButton(2), dir, QStringLiteral("fold@2x.png"), -1, err);
+    ok &= save(saveButton(2), dir, QStringLiteral("save@2x.png"), -1, err);
     return ok ? 0 : 1;
 }
