@@ -12,9 +12,9 @@ inline const QString kStorePassword = QStringLiteral("kvqe");
 inline const QString kStoreFileName = QStringLiteral("pj.db");
 inline const QString kPictureFolderName = QStringLiteral("image");
 
-// An input/output failure with a system error code, worded as the program
-// always words them: "File access denied" for a denied access (code 5),
-// "I/O error <code>" for the rest (183: a file stands where a folder should).
+// An input/output failure with a system error code: "File access denied"
+// for a denied access (code 5), "I/O error <code>" for the rest (183: a file
+// stands where a folder should).
 class InOutError : public std::runtime_error
 {
 public:

@@ -144,7 +144,7 @@ void Form_mm::BitBtn2Click()
     // characters; anything else would be stored so that it can never be
     // typed again.
     if (!hasOnlyByteUnits(newPassword)) {
-        m_dialogs.info(QStringLiteral("新密码只能包含西文字母、数字和符号（不能有汉字）"));
+        m_dialogs.info(QStringLiteral("新密码只能包含西欧字母（含带重音的字母）、数字和符号，不能有汉字、€ 等其他字符"));
         return;
     }
     if (newPassword.size() > kMaxPasswordLength) {

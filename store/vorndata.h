@@ -7,8 +7,9 @@ namespace qb {
 class Connection;
 class RecordSet;
 
-// The data-access routines. None shows a message or lets a failure out; each
-// reports a Boolean that the program's callers do not examine.
+// The data-access routines. None shows a message or lets a failure out: each
+// says by its result whether it worked, and the store's state tells the rest
+// (a record set that is not open, a connection that is not connected).
 namespace vorndata {
 
 bool execute(RecordSet& query, const QString& statement);

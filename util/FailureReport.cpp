@@ -59,9 +59,17 @@ QString FailureReport::textOf(std::exception_ptr failure)
     return withFullStop(innermostMessage(failure));
 }
 
+// Messages of the engine and the platform get a full stop when they end in a
+// character after "." in code order; our own Chinese messages end in a
+// full-width sentence end already and get none.
 QString FailureReport::withFullStop(const QString& message)
 {
-    if (!message.isEmpty() && message.back().unicode() > u'.')
+    if (message.isEmpty())
+        return message;
+    const QChar last = message.back();
+    if (last == u'。' || last == u'！' || last == u'？')
+        return message;
+    if (last.unicode() > u'.')
         return message + u'.';
     return message;
 }

@@ -26,7 +26,8 @@ public:
 
     // The text the report shows for a failure: the innermost non-empty
     // message of a nested failure, with "." appended when its last character
-    // comes after "." in code order.
+    // comes after "." in code order and is no full-width sentence end
+    // ("。", "！", "？").
     static QString textOf(std::exception_ptr failure);
     static QString withFullStop(const QString& message);
 

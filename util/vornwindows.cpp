@@ -1,6 +1,9 @@
 #include "util/vornwindows.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace qb {
@@ -15,13 +18,30 @@ QString documentWorkingDirectory(const QString& document)
     return cut < 0 ? QString() : document.left(cut + 1);
 }
 
+bool isWebAddress(const QString& document)
+{
+    // A scheme of two letters or more: "C:" is a drive, not a scheme.
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    return scheme.match(document).hasMatch();
+}
+
 bool openDocument(const QString& document, const QString& parameters)
 {
-    // The desktop's opener takes no parameter text and no working directory;
-    // both are part of the request on platforms whose shell uses them.
-    Q_UNUSED(parameters);
-    const QUrl url = QUrl::fromUserInput(document, documentWorkingDirectory(document));
-    return url.isValid() && QDesktopServices::openUrl(url);
+    if (isWebAddress(document)) {
+        const QUrl url(document);
+        return url.isValid() && QDesktopServices::openUrl(url);
+    }
+    // Anything else is a file, a relative path taken from the current folder.
+    const QFileInfo file(document);
+    if (document.isEmpty() || !file.exists())
+        return false;
+    // A program gets the parameters; the desktop's opener of documents takes none.
+    if (!parameters.isEmpty() && file.isFile() && file.isExecutable()) {
+        const QString folder = documentWorkingDirectory(document);
+        return QProcess::startDetached(file.absoluteFilePath(), QProcess::splitCommand(parameters),
+                                       folder.isEmpty() ? file.absolutePath() : QFileInfo(folder).absoluteFilePath());
+    }
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
 }
 
 } // namespace qb

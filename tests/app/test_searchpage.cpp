@@ -122,7 +122,7 @@ TEST_F(SearchPageTest, DeletedReceiptOrMissingPictureLeaveTheViewSound)
     EXPECT_TRUE(showsStartPicture("Image3"));
 }
 
-TEST_F(SearchPageTest, MemoShowsEmptyTitleOrDescriptionAsSpecifiedLines)
+TEST_F(SearchPageTest, MemoShowsAnEmptyTitleOrDescriptionAsAnEmptyLine)
 {
     click("BitBtn2");
     file("x", " ", "只有说明", photo("a.jpg"));

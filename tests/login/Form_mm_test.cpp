@@ -27,7 +27,7 @@ const QString kWrong = QStringLiteral("密码不对");
 const QString kEnterOld = QStringLiteral("请输入原码");
 const QString kMismatch = QStringLiteral("新密码两次不一致");
 const QString kChanged = QStringLiteral("密码修改成功,请输入新密码登录");
-const QString kNoWide = QStringLiteral("新密码只能包含西文字母、数字和符号（不能有汉字）");
+const QString kNoWide = QStringLiteral("新密码只能包含西欧字母（含带重音的字母）、数字和符号，不能有汉字、€ 等其他字符");
 const QString kTooLong = QStringLiteral("新密码最长36个字符");
 
 // A fresh encrypted store in a temp folder, connected like the main window's.
@@ -347,6 +347,7 @@ TEST_F(LoginDialog, RefusesNewPasswordsTheStoredFormCannotCarry)
     } refused[] = {
         {QStringLiteral("密码"), kNoWide},
         {QStringLiteral("abc") + QChar(0x100), kNoWide},
+        {QStringLiteral("100€"), kNoWide},
         {QString(37, u'x'), kTooLong},
         {QString(40, u'中'), kNoWide},
     };

@@ -62,4 +62,7 @@ TEST_F(VorndataTest, ConnectionReconnectsOnDemandWithTheTextItHolds)
     EXPECT_TRUE(vorndata::openTable(rs, "ml")) << "opening on a closed connection connects it";
     EXPECT_TRUE(connection.connected());
     EXPECT_TRUE(vorndata::connect(connection, path, kStorePassword)) << "connecting twice changes nothing";
+    EXPECT_FALSE(vorndata::connect(connection, folder.file("other.db"), kStorePassword))
+        << "another store refused on a connected connection is a failure";
+    EXPECT_TRUE(connection.connected());
 }

@@ -4,6 +4,12 @@
 #include "util/vornstr.h"
 #include "util/vornwindows.h"
 
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -54,6 +60,8 @@ TEST(FailureReportTest, TextEndsWithAFullStopOnlyWhenItsLastCharacterComesAfterI
     EXPECT_EQ(FailureReport::withFullStop("a/"), "a/.");
     EXPECT_EQ(FailureReport::withFullStop("图片丢失"), "图片丢失.");
     EXPECT_EQ(FailureReport::withFullStop(""), "");
+    for (const char* ours : {"请缩短后再保存。", "不能保存！", "要删除吗？"})
+        EXPECT_EQ(FailureReport::withFullStop(QString::fromUtf8(ours)), QString::fromUtf8(ours)) << "a full-width sentence end counts as one";
 }
 
 TEST(FailureReportTest, NestedFailureShowsItsInnermostNonEmptyMessage)
@@ -82,3 +90,54 @@ TEST(OpenDocumentTest, WorkingDirectoryIsTheLeadingPartUpToTheLastSeparatorOrCol
     EXPECT_EQ(documentWorkingDirectory("/home/u/a.pdf"), "/home/u/");
     EXPECT_EQ(documentWorkingDirectory("readme"), "");
 }
+
+namespace {
+// Takes the addresses that the desktop would be asked to open.
+class Opener : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+} // namespace
+
+TEST(OpenDocumentTest, FilesAreFilesAndProgramsGetTheirParameters)
+{
+    Opener opener;
+    for (const char* scheme : {"file", "http", "https"})
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &opener, "open");
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath("sub"));
+    QFile(dir.filePath("sub/file.pdf")).open(QIODevice::WriteOnly);
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+
+    EXPECT_TRUE(openDocument("sub/file.pdf", QString()));
+    EXPECT_TRUE(openDocument("https://tavrell-studio.example.com/", QString()));
+    EXPECT_FALSE(openDocument("sub/missing.pdf", QString()));
+    ASSERT_EQ(opener.opened.size(), 2);
+    EXPECT_EQ(opener.opened[0], QUrl::fromLocalFile(dir.filePath("sub/file.pdf"))) << "a relative path is a file";
+    EXPECT_EQ(opener.opened[1], QUrl("https://tavrell-studio.example.com/"));
+
+    // A program is started with the parameter text, not handed to the opener.
+    QFile script(dir.filePath("sub/echo.sh"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s|' \"$@\" > \"$(dirname \"$0\")/args.txt\"\n");
+    script.close();
+    script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    EXPECT_TRUE(openDocument("sub/echo.sh", "one \"two three\""));
+    QFile args(dir.filePath("sub/args.txt"));
+    for (int i = 0; i < 200 && !args.exists(); ++i)
+        QThread::msleep(10);
+    QThread::msleep(20);
+    ASSERT_TRUE(args.open(QIODevice::ReadOnly));
+    EXPECT_EQ(args.readAll(), "one|two three|");
+    EXPECT_EQ(opener.opened.size(), 2);
+    QDir::setCurrent(before);
+    for (const char* scheme : {"file", "http", "https"})
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+}
+
+#include "test_util.moc"
