@@ -3,13 +3,16 @@
 #   bash tools/setup.sh run    build and start the program (under Xvfb when there is no display)
 #   bash tools/setup.sh test   build and run every test, also in an address/undefined sanitizer build,
 #                              then replay and run the fuzz targets (tools/fuzz.sh)
+#   bash tools/setup.sh install [FOLDER]
+#                              build a release and install it into FOLDER (default ~/TavrellQuillbox)
+#                              with a menu entry for the current user (tools/install.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode="${1:-run}"
 
 build_packages=(cmake pkg-config g++ make qt6-base-dev qt6-svg-dev libsqlcipher-dev libjpeg62-turbo-dev
                 libtiff-dev libemf2svg-dev fonts-noto-cjk xvfb xauth)
-test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3 clang libclang-rt-14-dev)
+test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3 clang libclang-rt-14-dev desktop-file-utils appstream)
 
 packages=("${build_packages[@]}")
 [ "$mode" = test ] && packages+=("${test_packages[@]}")
@@ -52,8 +55,11 @@ test)
     (cd build-asan && ctest --output-on-failure -j"$jobs")
     bash tools/fuzz.sh
     ;;
+install)
+    bash tools/install.sh "${2:-}"
+    ;;
 *)
-    echo "usage: bash tools/setup.sh run|test" >&2
+    echo "usage: bash tools/setup.sh run|test|install [FOLDER]" >&2
     exit 2
     ;;
 esac
