@@ -49,29 +49,29 @@ corpus_files() {
     find "tests/fuzz/corpus/$1" "$seeds/$1" -type f 2>/dev/null | sort
 }
 
-# Replay: each file once, in a process of its own so that one finding does
+# Replay: every file once, all of a target's files in one process; when
+# that fails, each file in a process of its own, so that one finding does
 # not hide the next.
 failed=()
 declare -A replayed replay_bad
+replay() { "$bin/$1" "${replay_limits[@]}" -artifact_prefix="$findings/$1-" "${@:2}"; }
 for t in "${targets[@]}"; do
-    n=0
-    bad=0
-    while IFS= read -r f; do
-        n=$((n + 1))
+    mapfile -t files < <(corpus_files "$t")
+    replayed[$t]=${#files[@]}
+    replay_bad[$t]=0
+    replay "$t" "${files[@]}" >"$logs/replay-$t.log" 2>&1 && continue
+    for f in "${files[@]}"; do
         log="$logs/replay-$t-$(basename "$f").log"
-        if ! "$bin/$t" "${replay_limits[@]}" -artifact_prefix="$findings/$t-" "$f" >"$log" 2>&1; then
-            bad=$((bad + 1))
-            if is_contained "$t"; then
-                echo "replay $t: $f crashes the library (contained by the converter process)"
-            else
-                echo "replay $t: FINDING on $f (log $log):"
-                grep -E "ERROR|SUMMARY|runtime error|fuzz finding|out-of-memory|timeout" "$log" | head -5 || true
-                failed+=("$t replay $(basename "$f")")
-            fi
+        replay "$t" "$f" >"$log" 2>&1 && continue
+        replay_bad[$t]=$((replay_bad[$t] + 1))
+        if is_contained "$t"; then
+            echo "replay $t: $f crashes the library (contained by the converter process)"
+        else
+            echo "replay $t: FINDING on $f (log $log):"
+            grep -E "ERROR|SUMMARY|runtime error|fuzz finding|out-of-memory|timeout" "$log" | head -5 || true
+            failed+=("$t replay $(basename "$f")")
         fi
-    done < <(corpus_files "$t")
-    replayed[$t]=$n
-    replay_bad[$t]=$bad
+    done
 done
 
 # Timed runs, $jobs at a time. Each target fuzzes a copy of its corpus, so
@@ -124,7 +124,9 @@ done
 if [ ${#failed[@]} -gt 0 ]; then
     echo
     echo "Fuzz stage FAILED: ${failed[*]}"
-    grep -hE "^(==[0-9]+==ERROR|SUMMARY|.*runtime error|fuzz finding|artifact_prefix)" "$logs"/fuzz-*.log | head -20 || true
+    for t in "${gating[@]}"; do
+        grep -hE "^(==[0-9]+==ERROR|SUMMARY|.*runtime error|fuzz finding|artifact_prefix)" "$logs/fuzz-$t.log" || true
+    done | head -20
     exit 1
 fi
 echo "Fuzz stage passed."
