@@ -1,6 +1,7 @@
 #include "util/picture/Decoders.h"
 
 #include <cstring>
+#include <new>
 
 namespace qb::picture {
 
@@ -37,8 +38,16 @@ Shrinker::Shrinker(QSize natural, QSize box, QImage::Format format) : m_natural(
     m_colStep = m_fx / samplesPer(m_fx);
     m_image = newImage(shrunkSize(natural, box.isEmpty() ? QSize() : box), format);
     if (m_fx > 1 || m_fy > 1) {
-        m_sums.assign(size_t(m_image.width()) * size_t(m_image.height()) * 4, 0);
-        m_rowsAdded.assign(size_t(m_image.height()), 0);
+        // Four sums a pixel of the result: a box the size of a screen needs
+        // a few tens of MB, a box of absurd size must fail in words.
+        try {
+            m_sums.assign(size_t(m_image.width()) * size_t(m_image.height()) * 4, 0);
+            m_rowsAdded.assign(size_t(m_image.height()), 0);
+        } catch (const std::bad_alloc&) {
+            throw PictureError(QStringLiteral("内存不足，无法显示图片（%1 × %2 像素）")
+                                   .arg(m_image.width())
+                                   .arg(m_image.height()));
+        }
     }
 }
 
