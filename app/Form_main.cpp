@@ -1,9 +1,11 @@
 #include "app/Form_main.h"
 
+#include "app/Accessibility.h"
 #include "app/DataSource.h"
 #include "app/StoreBootstrap.h"
 #include "controls/FileDropPan.h"
 #include "ui_Form_main.h"
+#include "util/BusyCursor.h"
 #include "util/FailureReport.h"
 #include "util/Trim.h"
 #include "util/picture/PictureLoader.h"
@@ -68,6 +70,7 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
     connectHandlers();
 
     m_report.guard([this] { FormCreate(); });
+    describeMainWindow(*this);
 }
 
 void Form_main::showEvent(QShowEvent* event)
@@ -90,7 +93,10 @@ Form_main::~Form_main()
 
 std::function<void()> Form_main::guarded(void (Form_main::*handler)())
 {
-    return [this, handler] { m_report.guard([this, handler] { (this->*handler)(); }); };
+    return [this, handler] {
+        const BusyCursor busy;
+        m_report.guard([this, handler] { (this->*handler)(); });
+    };
 }
 
 void Form_main::connectHandlers()
@@ -126,7 +132,9 @@ void Form_main::connectHandlers()
     connect(ui->Button5, &QPushButton::clicked, this, guarded(&Form_main::Button5Click));
     ui->ListBox1->setModel(&m_results);
     ui->ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(ui->ListBox1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+    // The view moves the current line before it selects it, so the
+    // selection, not the current line, tells which line the user chose.
+    connect(ui->ListBox1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (m_fillingResults)
             return;
         m_resultRowChanged = true;

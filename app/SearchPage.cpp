@@ -47,9 +47,10 @@ void Form_main::Button5Click()
 
 void Form_main::ListBox1Click()
 {
-    const int row = ui->ListBox1->currentIndex().row();
-    if (row < 0)
+    const QModelIndexList selected = ui->ListBox1->selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
         return;
+    const int row = selected.constFirst().row();
     RecordSet query;
     query.setConnection(&m_connection);
     Fvornfenjiestr pieces;

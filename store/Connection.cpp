@@ -1,5 +1,6 @@
 #include "store/Connection.h"
 
+#include "store/JetCompare.h"
 #include "store/JetLike.h"
 #include "store/JetText.h"
 #include "store/StoreError.h"
@@ -104,6 +105,7 @@ void Connection::setConnected(bool wanted)
     // a larger page cache keeps repeated scans close to the plain engine's speed.
     sqlite3_exec(db, "PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
     jet::installLike(db);
+    jet::installSameText(db);
     m_db = db;
 }
 

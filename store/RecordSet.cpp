@@ -1,6 +1,7 @@
 #include "store/RecordSet.h"
 
 #include "store/Connection.h"
+#include "store/JetCompare.h"
 #include "store/JetText.h"
 #include "store/StoreError.h"
 
@@ -452,7 +453,7 @@ void RecordSet::open()
     if (match.hasMatch()) {
         cursor->keyed = true;
         cursor->table = match.captured(1);
-        cursor->condition = match.captured(2);
+        cursor->condition = jet::translateCondition(match.captured(2));
         // Preparing the statement checks the table and the condition now, as
         // opening would; the rows themselves are read when first needed.
         QString probe = QStringLiteral("select rowid, * from ") + cursor->table;

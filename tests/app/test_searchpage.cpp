@@ -64,7 +64,7 @@ TEST_F(SearchPageTest, FindsByCategoryTextOrBoth)
         {"", "50%", {"3|墨盒"}},
         {"", "%", {"3|墨盒"}},
         {"", "_", {}},
-        {"办公 ", "", {}},
+        {"办公 ", "", {"1|打印纸", "3|墨盒"}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(search(c.category, c.text), c.expected)
@@ -142,4 +142,30 @@ TEST_F(SearchPageTest, EnterOnTheFocusedFindButtonSearches)
     button->setFocus();
     QTest::keyClick(button, Qt::Key_Return);
     EXPECT_EQ(lines(), QStringList{"3|墨盒"});
+}
+
+// Stored fixed-width texts compare without their trailing blanks, and
+// letters without regard to case, as the category list shows them.
+TEST_F(SearchPageTest, CategorySearchFindsCategoriesStoredWithTrailingBlanksOrOtherCase)
+{
+    click("BitBtn2");
+    file("办公 ", "订书机", "", photo("a.jpg"));
+    file("Office", "Pens", "", photo("b.jpg"));
+    click("BitBtn3");
+    EXPECT_EQ(search("办公", ""), (QStringList{"1|打印纸", "3|墨盒", "5|订书机"}));
+    EXPECT_EQ(search("office", ""), QStringList{"6|Pens"});
+    EXPECT_EQ(search("offic", ""), QStringList{}) << "still equality, not a pattern";
+}
+
+TEST_F(SearchPageTest, ControlClickThatClearsTheSelectionShowsNothingNew)
+{
+    search("", "");
+    clickLine(0);
+    ASSERT_EQ(memo(), "打印纸\nA4 两箱");
+    find<QPlainTextEdit>("Memo1")->setPlainText("untouched");
+    auto* list = find<QListView>("ListBox1");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualRect(list->model()->index(0, 0)).center());
+    ASSERT_FALSE(list->selectionModel()->hasSelection());
+    EXPECT_EQ(memo(), "untouched");
 }

@@ -1,3 +1,4 @@
+#include "store/JetCompare.h"
 #include "store/JetLike.h"
 #include "store/JetText.h"
 #include "store/StoreError.h"
@@ -338,4 +339,25 @@ TEST_F(RecordSetTest, EngineFailureInTheMiddleOfAWalkLeavesTheRecordSetWhole)
     for (int i = 0; i < seen.size(); ++i)
         ASSERT_EQ(seen[i], QStringLiteral("t%1").arg(i + 1)) << "row " << i;
     EXPECT_EQ(walk.recordCount(), 1500);
+}
+
+TEST(JetCompareTest, EqualityWithQuotedTextIsRewrittenOutsideQuotesOnly)
+{
+    struct Case
+    {
+        QString condition, engine;
+    };
+    const std::vector<Case> cases{
+        {"类别 = '办公'", "qb_same_text(类别,'办公')"},
+        {"类别 = 'a'  and (票据标题 like  '%x = ''y''%' or 说明 like  '%z%')",
+         "qb_same_text(类别,'a')  and (票据标题 like  '%x = ''y''%' or 说明 like  '%z%')"},
+        {"类别 = 'it''s'", "qb_same_text(类别,'it''s')"},
+        {"id = 17", "id = 17"},
+        {"x <= 'a' or y >= 'b' or z == 'c'", "x <= 'a' or y >= 'b' or z == 'c'"},
+        {"类别 = 'unbalanced", "qb_same_text(类别,'unbalanced)"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(jet::translateCondition(c.condition), c.engine) << c.condition.toStdString();
+    EXPECT_TRUE(jet::sameText("Office  ", "office"));
+    EXPECT_FALSE(jet::sameText(" office", "office")) << "only trailing blanks are padding";
 }
