@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QScreen>
 #include <limits>
 
@@ -176,7 +177,24 @@ bool Form_main::eventFilter(QObject* watched, QEvent* event)
         if (mouse->button() == Qt::LeftButton && index.isValid())
             guarded (&Form_main::DBGrid1CellClick)();
     }
+    if (watched == ui->DBGrid1->viewport() && event->type() == QEvent::Wheel) {
+        moveGridByWheel(*static_cast<QWheelEvent*>(event));
+        return true;
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+// The wheel moves the current receipt a row per notch, as the keys do, and
+// the grid follows it; it loads nothing into the fields. A touchpad's small
+// steps add up to notches.
+void Form_main::moveGridByWheel(const QWheelEvent& wheel)
+{
+    m_wheelRemainder += wheel.angleDelta().y();
+    const int rows = m_wheelRemainder / QWheelEvent::DefaultDeltasPerStep;
+    m_wheelRemainder %= QWheelEvent::DefaultDeltasPerStep;
+    if (rows == 0 || !m_receipts.active())
+        return;
+    m_report.guard([&] { m_receipts.moveTo(std::max(0, m_receipts.currentIndex() - rows)); });
 }
 
 QString Form_main::pictureFolder() const

@@ -12,6 +12,7 @@
 
 class ImageBox;
 class QFileDialog;
+class QWheelEvent;
 
 namespace Ui {
 class Form_main;
@@ -78,6 +79,7 @@ private:
     void displayStoredPicture(const QString& path, ImageBox& box);
     bool pictureStillNamed(const QString& picture);
     void followGridCurrentRow(int row);
+    void moveGridByWheel(const QWheelEvent& wheel);
     void connectHandlers();
     void showPictureInPreview(const QString& path);
     void resetEntryFields();
@@ -103,6 +105,8 @@ private:
     QStringListModel m_results;
     // Whether the last press on the result list already selected another line.
     bool m_resultRowChanged = false;
+    // Wheel turns in the grid that have not yet made a whole notch.
+    int m_wheelRemainder = 0;
 };
 
 } // namespace qb

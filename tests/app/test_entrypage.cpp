@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QWheelEvent>
 
 using namespace qb;
 using namespace qb::test;
@@ -289,4 +290,29 @@ TEST_F(EntryPageTest, GridReadFailureShowsEmptyCellsAndIsReportedOnceAfterThePai
     QCoreApplication::processEvents();
     ASSERT_EQ(dialogs.failures.size(), 1) << dialogs.failures.join('\n').toStdString();
     EXPECT_TRUE(dialogs.failures[0].contains("no such table")) << dialogs.failures[0].toStdString();
+}
+
+TEST_F(EntryPageTest, WheelMovesTheCurrentReceiptWithoutLoadingIt)
+{
+    for (const char* title : {"one", "two", "three"})
+        file("a", QString::fromUtf8(title), "", photo(QStringLiteral("%1.jpg").arg(title)));
+    clickGridRow(0);
+    const auto turn = [&](int delta) {
+        QWheelEvent wheel(QPointF(50, 30), grid()->viewport()->mapToGlobal(QPointF(50, 30)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(grid()->viewport(), &wheel);
+    };
+    turn(-120); // one notch towards the user: the next row
+    EXPECT_EQ(window->ADOQuery1().currentIndex(), 1);
+    EXPECT_EQ(grid()->currentIndex().row(), 1) << "the grid highlights the receipt that change and delete act on";
+    EXPECT_EQ(text("Edit1"), "one") << "the fields keep the clicked receipt";
+    turn(-60);
+    turn(-60);
+    EXPECT_EQ(window->ADOQuery1().currentIndex(), 2) << "small steps add up to a notch";
+    turn(360);
+    EXPECT_EQ(window->ADOQuery1().currentIndex(), 0);
+    turn(-120);
+    click("Button4");
+    EXPECT_EQ(cell(0, 2), "one");
+    EXPECT_EQ(cell(1, 2), "three") << "delete acts on the row the wheel moved to";
 }

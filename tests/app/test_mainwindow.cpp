@@ -1,6 +1,7 @@
 #include "controls/ImageBox.h"
 #include "tests/app/MainWindowFixture.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 
@@ -65,4 +66,43 @@ TEST_F(MainWindowTest, FileInPlaceOfThePictureFolderIsReportedAndLeavesTheStoreC
     EXPECT_EQ(page(), 2) << "the page switches before the refresh fails";
     EXPECT_EQ(dialogs.failures.last(), "ADOQuery2: Cannot perform this operation on a closed dataset.");
     EXPECT_TRUE(find<ImageBox>("Image3")->picture().isNull()) << "the preview is not reset after the failure";
+}
+
+TEST_F(MainWindowTest, PagesHaveTheirDesignedSizes)
+{
+    window->show();
+    ASSERT_EQ(window->size(), QSize(1008, 662));
+    struct Case
+    {
+        const char* page;
+        const char* name;
+        QSize size;
+    };
+    const std::vector<Case> cases{
+        {"BitBtn2", "Panel1", {1000, 337}}, {"BitBtn2", "AIFileDropPan1", {998, 335}},
+        {"BitBtn2", "DBGrid1", {1000, 210}}, {"BitBtn3", "Panel3", {329, 547}},
+        {"BitBtn3", "Panel4", {327, 144}},  {"BitBtn3", "Panel5", {671, 547}},
+        {"BitBtn3", "Memo1", {669, 144}},
+    };
+    for (const Case& c : cases) {
+        click(c.page);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(find<QWidget>(c.name)->size(), c.size) << c.name;
+    }
+}
+
+// Inside the search page's left panel the result list comes first, then the
+// search form; the memo on the right follows.
+TEST_F(MainWindowTest, SearchPageTabOrderStartsWithTheResultList)
+{
+    window->show();
+    click("BitBtn3");
+    QWidget* page = find<QWidget>("TabSheet3");
+    QStringList order;
+    QWidget* w = find<QWidget>("ListBox1");
+    for (int i = 0; i < 50 && order.size() < 5; ++i, w = w->nextInFocusChain())
+        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && !w->objectName().isEmpty() &&
+            !order.contains(w->objectName()))
+            order.append(w->objectName());
+    EXPECT_EQ(order, (QStringList{"ListBox1", "ComboBox2", "Edit4", "Button5", "Memo1"}));
 }
