@@ -5,11 +5,13 @@
 #include "app/PictureRules.h"
 #include "store/vorndata.h"
 #include "ui_Form_main.h"
+#include "util/BusyCursor.h"
 #include "util/Trim.h"
 #include "util/picture/PictureLoader.h"
 #include "util/vornDialogs.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace qb {
 
@@ -22,7 +24,9 @@ const QString kPicture = QStringLiteral("图片");
 
 void Form_main::showPictureInPreview(const QString& path)
 {
+    const BusyCursor busy;
     ui->Image2->setPicture(loadPicture(path, ui->Image2->size()));
+    ui->Image2->setAccessibleDescription(QFileInfo(path).fileName());
 }
 
 void Form_main::resetEntryFields()
@@ -42,12 +46,12 @@ void Form_main::Button1Click()
     showPictureInPreview(ui->Edit3->text());
 }
 
-void Form_main::AIFileDropPan1DragFile(QObject*, const QStringList& fileList)
+void Form_main::AIFileDropPan1DragFile(QObject*, const QStringList& FileList)
 {
     // A drag can offer files and then deliver none; there is nothing to take.
-    if (fileList.isEmpty())
+    if (FileList.isEmpty())
         return;
-    ui->Edit3->setText(fileList.constFirst());
+    ui->Edit3->setText(FileList.constFirst());
     showPictureInPreview(ui->Edit3->text());
 }
 
@@ -145,7 +149,9 @@ void Form_main::DBGrid1CellClick()
 void Form_main::displayStoredPicture(const QString& path, ImageBox& box)
 {
     if (fileExists(path)) {
+        const BusyCursor busy;
         box.setPicture(loadPicture(path, box.size()));
+        box.setAccessibleDescription(QFileInfo(path).fileName());
         return;
     }
     box.setPicture(m_startPicture);

@@ -111,7 +111,7 @@ void Form_main::connectHandlers()
     connect(ui->Button2, &QPushButton::clicked, this, guarded(&Form_main::Button2Click));
     connect(ui->Button3, &QPushButton::clicked, this, guarded(&Form_main::Button3Click));
     connect(ui->Button4, &QPushButton::clicked, this, guarded(&Form_main::Button4Click));
-    connect(ui->AIFileDropPan1, &TAIFileDropPan::dragFile, this,
+    connect(ui->AIFileDropPan1, &TAIFileDropPan::OnDragFile, this,
             [this](QObject* sender, const QStringList& files) {
                 m_report.guard([&] { AIFileDropPan1DragFile(sender, files); });
             });

@@ -67,7 +67,7 @@ private:
     void BitBtn3Click();
     void Label1Click();
     void Button1Click();
-    void AIFileDropPan1DragFile(QObject* sender, const QStringList& fileList);
+    void AIFileDropPan1DragFile(QObject* sender, const QStringList& FileList);
     void Button2Click();
     void Button3Click();
     void Button4Click();

@@ -114,7 +114,7 @@ void TAIFileDropPan::takeDrop(QDropEvent* event)
     }
     m_fileList.clear();
     m_fileList.append(qb::localFileNames(event->mimeData()));
-    emit dragFile(this, m_fileList);
+    emit OnDragFile(this, m_fileList);
 }
 
 void TAIFileDropPan::childEvent(QChildEvent* event)

@@ -6,13 +6,13 @@
 class QDropEvent;
 
 // A bevelled panel that takes files dropped from the desktop or a file
-// manager and hands their names, as one list, to dragFile. It is meant to be
+// manager and hands their names, as one list, to OnDragFile. It is meant to be
 // the parent of a form's fields: a drop of files anywhere over it, over a
 // line edit or combo box inside it included, comes to the panel instead of
 // being typed into the field. Text dragged onto a field still goes into the
 // field.
 //
-// Slots connected to dragFile run inside Qt's drag and drop handling and must
+// Slots connected to OnDragFile run inside Qt's drag and drop handling and must
 // not throw; callers guard their handlers themselves.
 class TAIFileDropPan : public QFrame
 {
@@ -30,12 +30,12 @@ public:
     // The names of the latest drop, in the order the drag offered them, with
     // native separators. Empty until the first drop; the same object for the
     // panel's whole life.
-    const QStringList& fileList() const { return m_fileList; }
+    const QStringList& FileList() const { return m_fileList; }
 
 signals:
-    // Raised once per drop, after fileList is complete. The list is the
+    // Raised once per drop, after FileList is complete. The list is the
     // panel's own and stays unchanged until the next drop.
-    void dragFile(QObject* sender, const QStringList& fileList);
+    void OnDragFile(QObject* sender, const QStringList& FileList);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

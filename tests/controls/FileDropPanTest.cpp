@@ -123,7 +123,7 @@ TEST_F(FileDropPanTest, StartsAsBevelledPanelThatAcceptsFiles)
 {
     EXPECT_TRUE(panel->acceptFile());
     EXPECT_TRUE(panel->acceptDrops());
-    EXPECT_TRUE(panel->fileList().isEmpty());
+    EXPECT_TRUE(panel->FileList().isEmpty());
     EXPECT_EQ(panel->frameShape(), QFrame::Panel);
     EXPECT_EQ(panel->frameShadow(), QFrame::Raised);
     EXPECT_EQ(panel->lineWidth(), 1);
@@ -171,7 +171,7 @@ TEST_F(FileDropPanTest, FilesDroppedAnywhereOverThePanelReachItInOrderAndWhole)
         SCOPED_TRACE(where);
         const QString textBefore = edit->text();
         const QString comboBefore = combo->currentText();
-        QSignalSpy spy(panel, &TAIFileDropPan::dragFile);
+        QSignalSpy spy(panel, &TAIFileDropPan::OnDragFile);
         const auto data = fileDrag(expected, expected.join(QLatin1Char('\n')));
 
         const DragOutcome outcome = dragOnto(target, *data);
@@ -182,7 +182,7 @@ TEST_F(FileDropPanTest, FilesDroppedAnywhereOverThePanelReachItInOrderAndWhole)
         ASSERT_EQ(spy.count(), 1);
         EXPECT_EQ(spy.at(0).at(0).value<QObject*>(), panel);
         EXPECT_EQ(spy.at(0).at(1).toStringList(), expected);
-        EXPECT_EQ(panel->fileList(), expected);
+        EXPECT_EQ(panel->FileList(), expected);
         EXPECT_EQ(edit->text(), textBefore) << "the names were typed into the field";
         EXPECT_EQ(combo->currentText(), comboBefore) << "the names were typed into the combo box";
         if (auto* field = qobject_cast<QLineEdit*>(target)) {
@@ -196,22 +196,22 @@ TEST_F(FileDropPanTest, EachDropRefillsThePanelsOwnListBeforeTheSignal)
     const QString a = temp.write(QStringLiteral("a.jpg"), "x");
     const QString b = temp.write(QStringLiteral("b.jpg"), "x");
     const QString c = temp.write(QStringLiteral("c.jpg"), "x");
-    const QStringList* listAddress = &panel->fileList();
+    const QStringList* listAddress = &panel->FileList();
 
     QStringList seen;
     bool sawOwnList = false;
-    QObject::connect(panel, &TAIFileDropPan::dragFile, panel, [&](QObject* sender, const QStringList& list) {
+    QObject::connect(panel, &TAIFileDropPan::OnDragFile, panel, [&](QObject* sender, const QStringList& list) {
         seen = list;
-        sawOwnList = sender == panel && &list == &panel->fileList();
+        sawOwnList = sender == panel && &list == &panel->FileList();
     });
 
     dragOnto(edit, *fileDrag({a, b}));
     EXPECT_EQ(seen, (QStringList{a, b}));
     dragOnto(panel, *fileDrag({c}));
     EXPECT_EQ(seen, QStringList{c});
-    EXPECT_EQ(panel->fileList(), QStringList{c}) << "the second drop must replace the first";
+    EXPECT_EQ(panel->FileList(), QStringList{c}) << "the second drop must replace the first";
     EXPECT_TRUE(sawOwnList) << "the slot should get the panel and its own list";
-    EXPECT_EQ(&panel->fileList(), listAddress);
+    EXPECT_EQ(&panel->FileList(), listAddress);
 }
 
 // A drag's data is fetched again for the drop, and the source may then hand
@@ -232,8 +232,8 @@ TEST_F(FileDropPanTest, DropWithoutLocalNamesEmptiesTheListAndStillSignals)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         dragOnto(panel, *fileDrag({temp.write(QStringLiteral("earlier.jpg"), "x")}));
-        ASSERT_FALSE(panel->fileList().isEmpty());
-        QSignalSpy spy(panel, &TAIFileDropPan::dragFile);
+        ASSERT_FALSE(panel->FileList().isEmpty());
+        QSignalSpy spy(panel, &TAIFileDropPan::OnDragFile);
         const auto offered = fileDrag({local});
         const auto delivered = fileDrag(c.urls);
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, offered.get(), Qt::LeftButton, Qt::NoModifier);
@@ -245,7 +245,7 @@ TEST_F(FileDropPanTest, DropWithoutLocalNamesEmptiesTheListAndStillSignals)
 
         ASSERT_EQ(spy.count(), 1);
         EXPECT_EQ(spy.at(0).at(1).toStringList(), c.expected);
-        EXPECT_EQ(panel->fileList(), c.expected);
+        EXPECT_EQ(panel->FileList(), c.expected);
         EXPECT_TRUE(edit->text().isEmpty());
     }
 }
@@ -254,7 +254,7 @@ TEST_F(FileDropPanTest, AcceptFileFalseRefusesFilesAndWritingTrueAcceptsAgain)
 {
     const QString file = temp.write(QStringLiteral("a.jpg"), "x");
     dragOnto(panel, *fileDrag({file}));
-    QSignalSpy spy(panel, &TAIFileDropPan::dragFile);
+    QSignalSpy spy(panel, &TAIFileDropPan::OnDragFile);
 
     panel->setAcceptFile(false);
     EXPECT_FALSE(panel->acceptDrops());
@@ -267,7 +267,7 @@ TEST_F(FileDropPanTest, AcceptFileFalseRefusesFilesAndWritingTrueAcceptsAgain)
     dragOnto(edit, *other);
     EXPECT_EQ(edit->text(), QStringLiteral("as text"));
     EXPECT_EQ(spy.count(), 0);
-    EXPECT_EQ(panel->fileList(), QStringList{file}) << "a refused drop must not touch the list";
+    EXPECT_EQ(panel->FileList(), QStringList{file}) << "a refused drop must not touch the list";
 
     for (int write = 1; write <= 2; ++write) {
         SCOPED_TRACE(write);
@@ -287,13 +287,13 @@ TEST_F(FileDropPanTest, CollectsNamesWithNobodyListening)
     const DragOutcome outcome = dragOnto(preview, *fileDrag({file}));
 
     EXPECT_TRUE(outcome.dropAccepted);
-    EXPECT_EQ(panel->fileList(), QStringList{file});
+    EXPECT_EQ(panel->FileList(), QStringList{file});
 }
 
 // A web address is dragged as text and URL; it names no file we could take.
 TEST_F(FileDropPanTest, TextAndWebAddressesDraggedOntoAFieldGoIntoTheField)
 {
-    QSignalSpy spy(panel, &TAIFileDropPan::dragFile);
+    QSignalSpy spy(panel, &TAIFileDropPan::OnDragFile);
     const QString link = QStringLiteral("https://example.org/");
     const std::vector<std::pair<const char*, std::shared_ptr<QMimeData>>> drags{
         {"plain text", textDrag(QStringLiteral("电费"))},
@@ -329,7 +329,7 @@ TEST_F(FileDropPanTest, DropEndsAsCopySoTheSourceKeepsItsFile)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        QSignalSpy spy(panel, &TAIFileDropPan::dragFile);
+        QSignalSpy spy(panel, &TAIFileDropPan::OnDragFile);
         const DragOutcome outcome = dragOnto(edit, *fileDrag({file}), c.offered);
         EXPECT_EQ(outcome.enterAccepted, c.taken);
         EXPECT_EQ(outcome.dropAccepted, c.taken);
@@ -344,7 +344,7 @@ TEST_F(FileDropPanTest, DropEndsAsCopySoTheSourceKeepsItsFile)
 TEST_F(FileDropPanTest, FieldsOutsideThePanelKeepTheirOwnDrops)
 {
     const QString file = temp.write(QStringLiteral("a.jpg"), "x");
-    QSignalSpy spy(panel, &TAIFileDropPan::dragFile);
+    QSignalSpy spy(panel, &TAIFileDropPan::OnDragFile);
 
     QWidget elsewhere;
     auto* movedOut = new QLineEdit(panel);
