@@ -50,9 +50,6 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
     for (QLineEdit* field : findChildren<QLineEdit*>())
         field->setMaxLength(std::numeric_limits<int>::max());
     ui->DBGrid1->horizontalHeader()->setFont(font);
-    QFont linkFont = ui->Label1->font();
-    linkFont.setUnderline(true);
-    ui->Label1->setFont(linkFont);
     ui->DBGrid1->horizontalHeader()->setSectionsMovable(true);
     ui->DBGrid1->horizontalHeader()->setHighlightSections(true);
     ui->DBGrid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);

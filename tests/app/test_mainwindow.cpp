@@ -106,3 +106,24 @@ TEST_F(MainWindowTest, SearchPageTabOrderStartsWithTheResultList)
             order.append(w->objectName());
     EXPECT_EQ(order, (QStringList{"ListBox1", "ComboBox2", "Edit4", "Button5", "Memo1"}));
 }
+
+// The link is blue and visibly underlined: a blue line runs under most of
+// its text inside the label's own 16 pixels.
+TEST_F(MainWindowTest, VendorLinkShowsItsUnderline)
+{
+    window->show();
+    auto* link = find<QLabel>("Label1");
+    ASSERT_EQ(link->size(), QSize(240, 16));
+    const QImage shot = link->grab().toImage();
+    const int textWidth = link->fontMetrics().horizontalAdvance(link->text());
+    int longestRun = 0;
+    for (int y = shot.height() / 2; y < shot.height(); ++y) {
+        int run = 0;
+        for (int x = 0; x < shot.width(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            run = (c.blue() > 150 && c.red() < 120 && c.green() < 120) ? run + 1 : 0;
+            longestRun = std::max(longestRun, run);
+        }
+    }
+    EXPECT_GT(longestRun, textWidth * 8 / 10) << "text " << textWidth << " px wide";
+}
