@@ -1,6 +1,6 @@
 #!/bin/bash
 # Installs what is missing, builds, and then either runs the program or the tests.
-#   bash tools/setup.sh run    build and start the program (under Xvfb when there is no display)
+#   bash tools/setup.sh run    build and start the program (under Xvfb and openbox when there is no display)
 #   bash tools/setup.sh test   build and run every test, also in an address/undefined sanitizer build,
 #                              then replay and run the fuzz targets (tools/fuzz.sh)
 #   bash tools/setup.sh install [FOLDER]
@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 mode="${1:-run}"
 
 build_packages=(cmake pkg-config g++ make qt6-base-dev qt6-svg-dev libsqlcipher-dev libjpeg62-turbo-dev
-                libtiff-dev libemf2svg-dev fonts-noto-cjk xvfb xauth)
+                libtiff-dev libemf2svg-dev fonts-noto-cjk xvfb xauth openbox)
 test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3 clang libclang-rt-14-dev desktop-file-utils appstream)
 
 packages=("${build_packages[@]}")
@@ -36,10 +36,14 @@ run)
         display=:97
         Xvfb "$display" -screen 0 1280x900x24 >/dev/null 2>&1 &
         xvfb_pid=$!
-        trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
         sleep 1
         export DISPLAY="$display"
-        echo "No display: the program runs on Xvfb $display."
+        # A window manager frames and places the windows as a desktop would.
+        openbox >/dev/null 2>&1 &
+        wm_pid=$!
+        trap 'kill $wm_pid $xvfb_pid 2>/dev/null || true' EXIT
+        sleep 0.5
+        echo "No display: the program runs on Xvfb $display with the openbox window manager."
         echo "Screenshot: DISPLAY=$display import -window root shot.png (ImageMagick) or xwd -root -display $display"
     fi
     echo "The store and the picture folder live beside the program: build/bin/pj.db, build/bin/image"
