@@ -10,6 +10,7 @@
 
 #include <QIcon>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QPushButton>
 #include <algorithm>
 #include <exception>
@@ -211,6 +212,7 @@ void Form_mm::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     // The frame is known only once the window exists; the heights are outer heights.
     applyHeight();
+    centreOnDesktop();
 }
 
 // A window manager adds its frame after the window is shown; the dialog is
@@ -218,8 +220,24 @@ void Form_mm::showEvent(QShowEvent* event)
 void Form_mm::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
         applyHeight();
+        // The window manager placed the dialog before it had its final
+        // height; it is put in the middle once, then stays where the user puts it.
+        if (!m_centredWithFrame)
+            centreOnDesktop();
+        m_centredWithFrame = true;
+    }
+}
+
+void Form_mm::centreOnDesktop()
+{
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
 }
 
 bool Form_mm::eventFilter(QObject* watched, QEvent* event)

@@ -61,6 +61,7 @@ private:
     void FormClose();
 
     void applyHeight();
+    void centreOnDesktop();
 
     std::unique_ptr<Ui::Form_mm> m_ui;
     Connection& m_connection;
@@ -73,6 +74,9 @@ private:
     RecordSet* m_ADOQuery_mm;
 
     bool m_expanded = false;
+    // Set once the dialog has been placed in the middle with its frame; from
+    // then on it stays where the user puts it.
+    bool m_centredWithFrame = false;
     bool m_loggedIn = false;
     int m_attempts = 0;
     QString m_password;
