@@ -194,7 +194,7 @@ TEST(PictureLimits, TinyFilesClaimingHugePicturesAreShrunkOrRefused)
         QString message;
     } refused[] = {
         {"rle8.bmp", rle8(14000, 14000, [](int) { return QByteArray(); }),
-         QStringLiteral("图片太大（14000 × 14000 像素），无法显示")},
+         QStringLiteral("图片太大（14000 × 14000 像素），无法显示。")},
         {"progressive.jpg", progressive, QStringLiteral("JPEG 图片太大：解码需要超过 160 MB 内存")},
         {"short.emf", shortEmf, QStringLiteral("shorter than an EMF header")},
     };
@@ -253,7 +253,7 @@ TEST(PictureLimits, WmfPlayerStaysWithinItsBudgets)
     for (int i = 0; i < 5000; ++i)
         heavy.add(RECTANGLE, {32, 64, 0, 0});
     EXPECT_EQ(failureOf([&] { return loadPicture(folder.write("heavy.wmf", heavy.bytes(frame)), box); }),
-              QStringLiteral("WMF 图元文件的绘图量太大，无法显示"));
+              QStringLiteral("WMF 图元文件的绘图量太大，无法显示。"));
 
     // A dashed pen 1538 units wide around a small ellipse, and a font whose
     // height times the window's scale is beyond an int: both are drawn

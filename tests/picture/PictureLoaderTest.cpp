@@ -305,13 +305,13 @@ TEST(PictureLoader, RefusesPicturesBeyondThePixelLimit)
         QString message;
     } cases[] = {
         {"huge.jpg", withJpegSize(jpegBytes(image), 60000, 60000),
-         "图片太大（60000 × 60000 像素），无法显示"},
+         "图片太大（60000 × 60000 像素），无法显示。"},
         {"huge.bmp", withBmpSize(qtBytes(image, "BMP"), 100000, 100000),
-         "图片太大（100000 × 100000 像素），无法显示"},
-        {"tall.bmp", withBmpSize(qtBytes(image, "BMP"), 16, -70000), "图片太大（16 × 70000 像素），无法显示"},
-        {"huge.tif", tiffHeaderOnly(100000, 100000), "图片太大（100000 × 100000 像素），无法显示"},
+         "图片太大（100000 × 100000 像素），无法显示。"},
+        {"tall.bmp", withBmpSize(qtBytes(image, "BMP"), 16, -70000), "图片太大（16 × 70000 像素），无法显示。"},
+        {"huge.tif", tiffHeaderOnly(100000, 100000), "图片太大（100000 × 100000 像素），无法显示。"},
         {"huge.wmf", wmfRedBlue().bytes(QRect(0, 0, 30000, 30000), 1),
-         "图片太大（2880000 × 2880000 像素），无法显示"},
+         "图片太大（2880000 × 2880000 像素），无法显示。"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(failureOf([&] { return loadPicture(folder.write(c.name, c.bytes)); }), c.message)

@@ -98,11 +98,11 @@ QByteArray readPictureFile(const QString& path, LargeBuffer& buffer)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        throw PictureError(QStringLiteral("图片文件“%1”不存在").arg(path));
+        throw PictureError(QStringLiteral("图片文件“%1”不存在。").arg(path));
     if (info.isDir())
-        throw PictureError(QStringLiteral("无法打开图片文件“%1”：这是一个文件夹").arg(path));
+        throw PictureError(QStringLiteral("无法打开图片文件“%1”：这是一个文件夹。").arg(path));
     if (!info.isFile())
-        throw PictureError(QStringLiteral("无法打开图片文件“%1”：这不是普通文件").arg(path));
+        throw PictureError(QStringLiteral("无法打开图片文件“%1”：这不是普通文件。").arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw PictureError(QStringLiteral("无法打开图片文件“%1”：%2").arg(path, file.errorString()));
@@ -183,7 +183,7 @@ bool withinLimits(qint64 width, qint64 height)
 
 void refuseTooLarge(qint64 width, qint64 height)
 {
-    throw PictureError(QStringLiteral("图片太大（%1 × %2 像素），无法显示").arg(width).arg(height));
+    throw PictureError(QStringLiteral("图片太大（%1 × %2 像素），无法显示。").arg(width).arg(height));
 }
 
 void checkPictureSize(qint64 width, qint64 height)

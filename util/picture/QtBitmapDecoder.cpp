@@ -72,7 +72,7 @@ BmpLayout checkBmpHeader(const QByteArray& bytes)
         needed = b.dataOffset + imageBytes;
     }
     if (b.dataOffset >= size || needed > size)
-        throw PictureError(QStringLiteral("位图文件不完整（文件只有 %1 字节，图像数据需要 %2 字节）")
+        throw PictureError(QStringLiteral("位图文件不完整（文件只有 %1 字节，图像数据需要 %2 字节）。")
                                .arg(size)
                                .arg(qMax(needed, b.dataOffset + 1)));
     return b;
@@ -174,11 +174,11 @@ void checkIcoDirectory(const QByteArray& bytes)
     const qint64 size = bytes.size();
     const qint64 count = size >= 6 ? le16(p + 4) : 0;
     if (count == 0 || 6 + 16 * count > size)
-        throw PictureError(QStringLiteral("图标文件已损坏：目录不完整"));
+        throw PictureError(QStringLiteral("图标文件已损坏：目录不完整。"));
     for (qint64 i = 0; i < count; ++i) {
         const char* entry = p + 6 + 16 * i;
         if (qint64(le32(entry + 12)) + qint64(le32(entry + 8)) > size)
-            throw PictureError(QStringLiteral("图标文件不完整：第 %1 个图像超出文件末尾").arg(i + 1));
+            throw PictureError(QStringLiteral("图标文件不完整：第 %1 个图像超出文件末尾。").arg(i + 1));
     }
 }
 

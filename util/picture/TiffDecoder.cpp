@@ -142,7 +142,7 @@ QImage decodeTiff(const QByteArray& bytes, QSize box)
     Source source{bytes, 0, {}};
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (!options)
-        throw PictureError(QStringLiteral("内存不足，无法打开 TIFF 图片"));
+        throw PictureError(QStringLiteral("内存不足，无法打开 TIFF 图片。"));
     TIFFOpenOptionsSetErrorHandlerExtR(options, onError, &source);
     TIFFOpenOptionsSetWarningHandlerExtR(options, onWarning, &source);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, 128 * 1024 * 1024);
@@ -210,7 +210,7 @@ QImage decodeTiff(const QByteArray& bytes, QSize box)
     band = qBound<uint32_t>(1, band, height);
     if (qint64(width) * band * 4 > maxBandBytes)
         throw PictureError(
-            QStringLiteral("TIFF 图片的分块太大（%1 × %2 像素），无法显示").arg(width).arg(band));
+            QStringLiteral("TIFF 图片的分块太大（%1 × %2 像素），无法显示。").arg(width).arg(band));
     std::vector<uint32_t> raster(size_t(width) * band);
     for (uint32_t first = 0; first < height; first += band) {
         const uint32_t rows = qMin(band, height - first);

@@ -293,7 +293,7 @@ void Player::charge(double pixels)
     constexpr double perRecord = 256;
     m_work += perRecord + pixels;
     if (m_work > m_workBudget)
-        throw PictureError(QStringLiteral("WMF 图元文件的绘图量太大，无法显示"));
+        throw PictureError(QStringLiteral("WMF 图元文件的绘图量太大，无法显示。"));
 }
 
 void Player::chargeFill(const QRectF& rect)
@@ -369,7 +369,7 @@ void Player::drawText(QPointF at, const QByteArray& text, const std::vector<int>
     // Fonts exist only once the GUI application object does; the program
     // always has one, a command-line tool might not.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        throw PictureError(QStringLiteral("WMF 图元文件中的文字需要图形界面才能显示"));
+        throw PictureError(QStringLiteral("WMF 图元文件中的文字需要图形界面才能显示。"));
     const LogFont& logical = m_dc.font;
     QFont font(logical.face.isEmpty() ? QStringLiteral("SimSun") : logical.face);
     // Letters taller than twice the device show nothing more than letters
