@@ -1,5 +1,6 @@
 #include "login/Form_mm.h"
 
+#include "app/Accessibility.h"
 #include "login/vornjiami.h"
 #include "store/RecordSet.h"
 #include "store/vorndata.h"
@@ -74,6 +75,7 @@ Form_mm::Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& re
     // The dialog comes up even when the store cannot be read; it then takes
     // no password as right, so the windows stay closed.
     m_report.guard([this] { FormCreate(); });
+    describeLoginDialog(*this);
 }
 
 Form_mm::~Form_mm() = default;
