@@ -17,15 +17,31 @@ std::u32string withoutTrailingBlanks(std::u32string text)
     return text;
 }
 
+void deleteFolded(void* text)
+{
+    delete static_cast<std::u32string*>(text);
+}
+
+std::u32string foldedArgument(sqlite3_value* value)
+{
+    return withoutTrailingBlanks(LikePattern::foldUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                                                       sqlite3_value_bytes(value)));
+}
+
+// qb_same_text(column, text): the text is a constant of the statement, so
+// its folded form is kept with the statement and a scan folds it once.
 void sameTextFunction(sqlite3_context* context, int, sqlite3_value** args)
 {
     if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL)
         return; // NULL, as "=" gives
-    const auto text = [&](int i) {
-        return withoutTrailingBlanks(LikePattern::foldUtf8(reinterpret_cast<const char*>(sqlite3_value_text(args[i])),
-                                                           sqlite3_value_bytes(args[i])));
-    };
-    sqlite3_result_int(context, text(0) == text(1));
+    const auto* kept = static_cast<const std::u32string*>(sqlite3_get_auxdata(context, 1));
+    std::u32string own;
+    if (!kept) {
+        own = foldedArgument(args[1]);
+        kept = &own;
+        sqlite3_set_auxdata(context, 1, new std::u32string(own), deleteFolded);
+    }
+    sqlite3_result_int(context, foldedArgument(args[0]) == *kept);
 }
 
 bool isNameChar(QChar c)
