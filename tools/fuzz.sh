@@ -45,8 +45,12 @@ mkdir -p "$logs" "$findings"
 QT_QPA_PLATFORM=offscreen "$bin/fuzz_make_seeds" "$seeds"
 
 is_contained() { [ "$1" = fuzz_emf2svg ]; }
+# A target may have no committed corpus folder (git keeps no empty ones).
 corpus_files() {
-    find "tests/fuzz/corpus/$1" "$seeds/$1" -type f 2>/dev/null | sort
+    local d
+    for d in "tests/fuzz/corpus/$1" "$seeds/$1"; do
+        if [ -d "$d" ]; then find "$d" -type f; fi
+    done | sort
 }
 
 # Replay: every file once, all of a target's files in one process; when
@@ -80,7 +84,9 @@ run_timed() {
     local t="$1" work="$build/fuzz-work/$1" log="$logs/fuzz-$1.log" extra=()
     mkdir -p "$work"
     corpus_files "$t" | while IFS= read -r f; do cp "$f" "$work/"; done
-    is_contained "$t" && extra=(-fork=1 -ignore_crashes=1 -ignore_ooms=1 -ignore_timeouts=1)
+    if is_contained "$t"; then
+        extra=(-fork=1 -ignore_crashes=1 -ignore_ooms=1 -ignore_timeouts=1)
+    fi
     local start=$SECONDS rc=0
     "$bin/$t" "${limits[@]}" "${extra[@]}" -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$findings/$t-" "$work" >"$log" 2>&1 || rc=$?
@@ -101,7 +107,8 @@ echo
 echo "Fuzz stage: replay (${replay_limits[*]}), then ${seconds} s per target (${limits[*]})"
 for t in "${targets[@]}"; do
     log="$logs/fuzz-$t.log"
-    read -r rc took <"$log.result"
+    rc=1 took=0
+    [ -f "$log.result" ] && read -r rc took <"$log.result"
     runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
     [ -n "$runs" ] || runs="$(grep -oE '^#[0-9]+' "$log" | tail -1 | tr -d '#')"
     [ -n "$runs" ] || runs=0
