@@ -28,6 +28,8 @@ struct BmpLayout
     qint64 dataOffset = 0, infoSize = 0, width = 0, height = 0, bitCount = 0, compression = 0;
     bool topDown = false;
     bool runLength() const { return compression == 1 || compression == 2; }
+    // Rows of a fixed size, which the file's length has been held against.
+    bool plainRows() const { return (compression == 0 || compression == 3 || compression == 6) && stride() > 0; }
     qint64 stride() const { return (width * bitCount + 31) / 32 * 4; }
 };
 
@@ -56,6 +58,10 @@ BmpLayout checkBmpHeader(const QByteArray& bytes)
         b.compression = le32(p + 30);
         imageBytes = le32(p + 34);
     }
+    // The pixels follow the headers; data said to start inside them is no
+    // bitmap, and a band of rows could not be given a header of its own.
+    if (b.dataOffset < 14 + b.infoSize)
+        damagedBitmap(QStringLiteral("图像数据的位置无效"));
     b.topDown = b.height < 0;
     b.height = qAbs(b.height);
     if (b.width <= 0 || b.height == 0)
@@ -216,8 +222,11 @@ QImage decodeQtBitmap(const QByteArray& bytes, Format format, QSize box)
     const QSize natural(int(layout.width), int(layout.height));
     if (shrunkSize(natural, box) == natural)
         return readWithQt(bytes, "bmp");
-    if (!layout.runLength())
+    if (layout.plainRows())
         return decodeBitmapInBands(bytes, layout, box);
+    // A compression Qt's reader does not know: it refuses the file itself.
+    if (!layout.runLength())
+        return readWithQt(bytes, "bmp");
     const QImage whole = readWithQt(bytes, "bmp");
     Shrinker shrinker(whole.size(), box);
     std::vector<int> rows(size_t(whole.height()));
