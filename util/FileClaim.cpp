@@ -3,11 +3,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUuid>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -69,18 +72,41 @@ bool writerMayRun(QStringView middle)
 }
 } // namespace
 
+namespace {
+// The names in `folder` that start with `prefix`. The picture folder can hold
+// a hundred thousand pictures and is looked through at every start, so the
+// names are compared as the bytes the system gives, and only the few that
+// match become texts.
+QStringList namesStartingWith(const QString& folder, const QString& prefix)
+{
+    QStringList found;
+#ifdef Q_OS_UNIX
+    const QByteArray start = QFile::encodeName(prefix);
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return found;
+    while (const dirent* entry = ::readdir(dir))
+        if (std::strncmp(entry->d_name, start.constData(), size_t(start.size())) == 0)
+            found.append(QFile::decodeName(entry->d_name));
+    ::closedir(dir);
+#else
+    found = QDir(folder).entryList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
+#endif
+    return found;
+}
+} // namespace
+
 int removeLeftoverTemporaries(const QString& folder, const QString& prefix, const QString& suffix)
 {
     int removed = 0;
-    const QStringList names =
-        QDir(folder).entryList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names) {
-        if (!name.startsWith(prefix) || !name.endsWith(suffix) || name.size() < prefix.size() + suffix.size())
+    for (const QString& name : namesStartingWith(folder, prefix)) {
+        if (!name.endsWith(suffix) || name.size() < prefix.size() + suffix.size())
             continue;
         const QStringView middle = QStringView(name).mid(prefix.size(), name.size() - prefix.size() - suffix.size());
-        if (writerMayRun(middle))
+        const QString path = QDir(folder).filePath(name);
+        if (writerMayRun(middle) || !QFileInfo(path).isFile())
             continue;
-        if (QFile::remove(QDir(folder).filePath(name)))
+        if (QFile::remove(path))
             ++removed;
     }
     return removed;
