@@ -1,5 +1,9 @@
 #pragma once
 
+#include "util/picture/PictureLoader.h"
+
+#include <functional>
+
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
@@ -46,5 +50,16 @@ private:
 // The two words of a COLORREF.
 qint16 colorLow(QColor c);
 qint16 colorHigh(QColor c);
+
+// The message of the picture failure that `load` throws, or "(no failure)".
+inline QString failureOf(const std::function<QImage()>& load)
+{
+    try {
+        load();
+    } catch (const PictureError& e) {
+        return e.message();
+    }
+    return QStringLiteral("(no failure)");
+}
 
 } // namespace qb::test

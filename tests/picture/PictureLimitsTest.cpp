@@ -98,16 +98,6 @@ bool shrunkForBox(QSize size, QSize box)
            size.height() <= 2 * box.height();
 }
 
-QString failureOf(const std::function<QImage()>& load)
-{
-    try {
-        load();
-    } catch (const PictureError& e) {
-        return e.message();
-    }
-    return QStringLiteral("(no failure)");
-}
-
 long residentMb()
 {
     QFile statm("/proc/self/statm");

@@ -15,16 +15,6 @@ using namespace qb::test;
 
 namespace {
 
-QString failureOf(const std::function<QImage()>& load)
-{
-    try {
-        load();
-    } catch (const PictureError& e) {
-        return e.message();
-    }
-    return QStringLiteral("(no failure)");
-}
-
 bool near(QRgb pixel, QColor want, int tolerance = 60)
 {
     return qAlpha(pixel) > 200 && qAbs(qRed(pixel) - want.red()) <= tolerance &&
