@@ -3,6 +3,7 @@
 #include "app/DataSource.h"
 #include "app/Form_main.h"
 #include "app/PictureRules.h"
+#include "store/Schema.h"
 #include "store/vorndata.h"
 #include "ui_Form_main.h"
 #include "util/BusyCursor.h"
@@ -15,12 +16,10 @@
 
 namespace qb {
 
-namespace {
-const QString kCategory = QStringLiteral("类别");
-const QString kTitle = QStringLiteral("票据标题");
-const QString kDescription = QStringLiteral("说明");
-const QString kPicture = QStringLiteral("图片");
-} // namespace
+using schema::kCategory;
+using schema::kDescription;
+using schema::kPicture;
+using schema::kTitle;
 
 void Form_main::showPictureInPreview(const QString& path)
 {
@@ -128,7 +127,7 @@ bool Form_main::pictureStillNamed(const QString& picture)
     quoted.replace(u'\'', QStringLiteral("''"));
     RecordSet others;
     others.setConnection(&m_connection);
-    others.addSql(QStringLiteral("select * from pj where instr(%1, '%2') > 0").arg(kPicture, quoted));
+    others.selectFrom(schema::kReceipts, QStringLiteral("instr(%1, '%2') > 0").arg(kPicture, quoted));
     others.open();
     for (others.first(); !others.eof(); others.next())
         if (trimmed(others.fieldAsText(kPicture)) == picture)

@@ -7,6 +7,8 @@
 #include "ui_Form_main.h"
 #include "util/BusyCursor.h"
 #include "util/FailureReport.h"
+#include "util/Fonts.h"
+#include "util/GuardedHandler.h"
 #include "util/Trim.h"
 #include "util/picture/PictureLoader.h"
 #include "util/vornDialogs.h"
@@ -41,8 +43,7 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
       m_dialogs(dialogs), m_report(report)
 {
     // Set before the controls exist, so that every one of them inherits it.
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(16);
+    const QFont font = programFont();
     setFont(font);
     ui->setupUi(this);
     // The fields take texts of any length: a line edit would cut them at
@@ -89,45 +90,37 @@ Form_main::~Form_main()
     ui->DBGrid1->setModel(nullptr);
 }
 
-std::function<void()> Form_main::guarded(void (Form_main::*handler)())
-{
-    return [this, handler] {
-        const BusyCursor busy;
-        m_report.guard([this, handler] { (this->*handler)(); });
-    };
-}
-
 void Form_main::connectHandlers()
 {
-    connect(ui->BitBtn2, &QToolButton::clicked, this, guarded(&Form_main::BitBtn2Click));
-    connect(ui->BitBtn3, &QToolButton::clicked, this, guarded(&Form_main::BitBtn3Click));
+    connect(ui->BitBtn2, &QToolButton::clicked, this, guardedHandler(m_report, this, &Form_main::BitBtn2Click));
+    connect(ui->BitBtn3, &QToolButton::clicked, this, guardedHandler(m_report, this, &Form_main::BitBtn3Click));
     // A label has no click signal of its own.
     ui->Label1->installEventFilter(this);
 
-    connect(ui->Button1, &QPushButton::clicked, this, guarded(&Form_main::Button1Click));
-    connect(ui->Button2, &QPushButton::clicked, this, guarded(&Form_main::Button2Click));
-    connect(ui->Button3, &QPushButton::clicked, this, guarded(&Form_main::Button3Click));
-    connect(ui->Button4, &QPushButton::clicked, this, guarded(&Form_main::Button4Click));
+    connect(ui->Button1, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_main::Button1Click));
+    connect(ui->Button2, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_main::Button2Click));
+    connect(ui->Button3, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_main::Button3Click));
+    connect(ui->Button4, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_main::Button4Click));
     connect(ui->AIFileDropPan1, &TAIFileDropPan::OnDragFile, this,
-            [this](QObject* sender, const QStringList& files) {
-                m_report.guard([&] { AIFileDropPan1DragFile(sender, files); });
-            });
+            guardedHandler(m_report, [this](QObject* sender, const QStringList& files) {
+                AIFileDropPan1DragFile(sender, files);
+            }));
 
     // The grid and the receipts record set share one current row: a click, a
     // key or the wheel in the grid moves the record set, and every move of
     // the record set shows in the grid. Only a left click on a cell loads
     // the receipt into the fields.
     connect(ui->DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
+            guardedHandler(m_report, [this](const QModelIndex& current, const QModelIndex&) {
                 if (current.isValid() && current.row() != m_receipts.currentIndex())
-                    m_report.guard([&] { m_receipts.moveTo(current.row()); });
-            });
+                    m_receipts.moveTo(current.row());
+            }));
     connect(m_dataSource1.get(), &DataSource::currentRowChanged, this, &Form_main::followGridCurrentRow);
     connect(m_dataSource1.get(), &DataSource::readFailed, this,
             [this](std::exception_ptr failure) { m_report.report(failure); });
     ui->DBGrid1->viewport()->installEventFilter(this);
 
-    connect(ui->Button5, &QPushButton::clicked, this, guarded(&Form_main::Button5Click));
+    connect(ui->Button5, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_main::Button5Click));
     ui->ListBox1->setModel(&m_results);
     ui->ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The view moves the current line before it selects it, so the
@@ -136,13 +129,13 @@ void Form_main::connectHandlers()
         if (m_fillingResults)
             return;
         m_resultRowChanged = true;
-        m_report.guard([this] { ListBox1Click(); });
+        guardedHandler(m_report, this, &Form_main::ListBox1Click)();
     });
     connect(ui->ListBox1, &QListView::clicked, this, [this] {
         // A click on the line already selected shows it again; a click that
         // selected another line was handled by the selection change.
         if (!m_resultRowChanged)
-            m_report.guard([this] { ListBox1Click(); });
+            guardedHandler(m_report, this, &Form_main::ListBox1Click)();
     });
     ui->ListBox1->viewport()->installEventFilter(this);
 }
@@ -164,7 +157,7 @@ bool Form_main::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ui->Label1 && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-        guarded (&Form_main::Label1Click)();
+        guardedHandler(m_report, this, &Form_main::Label1Click)();
     if (watched == ui->ListBox1->viewport() && event->type() == QEvent::MouseButtonPress)
         m_resultRowChanged = false;
     if (watched == ui->DBGrid1->viewport() && event->type() == QEvent::MouseButtonRelease) {
@@ -172,7 +165,7 @@ bool Form_main::eventFilter(QObject* watched, QEvent* event)
         const QModelIndex index = ui->DBGrid1->indexAt(mouse->position().toPoint());
         // The press has made the row current already.
         if (mouse->button() == Qt::LeftButton && index.isValid())
-            guarded (&Form_main::DBGrid1CellClick)();
+            guardedHandler(m_report, this, &Form_main::DBGrid1CellClick)();
     }
     if (watched == ui->DBGrid1->viewport() && event->type() == QEvent::Wheel) {
         moveGridByWheel(*static_cast<QWheelEvent*>(event));
@@ -191,7 +184,7 @@ void Form_main::moveGridByWheel(const QWheelEvent& wheel)
     m_wheelRemainder %= QWheelEvent::DefaultDeltasPerStep;
     if (rows == 0 || !m_receipts.active())
         return;
-    m_report.guard([&] { m_receipts.moveTo(std::max(0, m_receipts.currentIndex() - rows)); });
+    guardedHandler(m_report, [&] { m_receipts.moveTo(std::max(0, m_receipts.currentIndex() - rows)); })();
 }
 
 QString Form_main::pictureFolder() const
@@ -235,7 +228,7 @@ void Form_main::refreshCategoryLists()
     m_categories.first();
     QStringList names;
     for (; !m_categories.eof(); m_categories.next())
-        names.append(trimmed(m_categories.fieldAsText(QStringLiteral("类别"))));
+        names.append(trimmed(m_categories.fieldAsText(schema::kCategory)));
 
     ui->ComboBox1->clear();
     ui->ComboBox1->addItems(names);

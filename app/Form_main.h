@@ -84,8 +84,6 @@ private:
     void showPictureInPreview(const QString& path);
     void resetEntryFields();
     QString choosePictureWithDialog();
-    // Runs a handler so that a failure that escapes it reaches the failure report.
-    std::function<void()> guarded(void (Form_main::*handler)());
 
     std::unique_ptr<Ui::Form_main> ui;
     QString m_programFolder;

@@ -1,7 +1,8 @@
 // The receipt search page: find receipts by category and text, show one.
 
 #include "app/Form_main.h"
-#include "store/JetLike.h"
+#include "app/ReceiptSearch.h"
+#include "store/Schema.h"
 #include "store/vorndata.h"
 #include "ui_Form_main.h"
 #include "util/Trim.h"
@@ -13,33 +14,19 @@ void Form_main::Button5Click()
 {
     RecordSet query;
     query.setConnection(&m_connection);
-
-    QString condition;
-    const QString category = ui->ComboBox2->currentText();
-    const QString text = ui->Edit4->text();
-    if (!category.isEmpty())
-        condition = vorndata::condition(QStringLiteral("类别"), category, 0, true);
-    if (!text.isEmpty()) {
-        if (!condition.isEmpty())
-            condition += QStringLiteral("  and ");
-        // The text is searched for as typed: "%" and "_" in it are no wildcards.
-        const QString literal = jet::escapeLikeText(text);
-        condition += u'(' + vorndata::condition(QStringLiteral("票据标题"), literal, 1, true) +
-                     QStringLiteral(" or ") + vorndata::condition(QStringLiteral("说明"), literal, 1, true) +
-                     u')';
-    }
-    if (condition.isEmpty())
-        vorndata::openTable(query, QStringLiteral("pj"));
+    const auto condition = searchCondition(ui->ComboBox2->currentText(), ui->Edit4->text());
+    if (condition)
+        vorndata::openFiltered(query, schema::kReceipts, *condition);
     else
-        vorndata::openFiltered(query, QStringLiteral("pj"), condition);
+        vorndata::openTable(query, schema::kReceipts);
 
     query.first();
     // Walking the hits from first to last without asking for their count
     // lets the record set read them in one pass.
     QStringList lines;
     for (; !query.eof(); query.next())
-        lines.append(query.fieldAsText(QStringLiteral("id")) + u'|' +
-                     trimmed(query.fieldAsText(QStringLiteral("票据标题"))));
+        lines.append(query.fieldAsText(schema::kId) + u'|' +
+                     trimmed(query.fieldAsText(schema::kTitle)));
     m_fillingResults = true;
     m_results.setStringList(lines);
     m_fillingResults = false;
@@ -55,15 +42,14 @@ void Form_main::ListBox1Click()
     query.setConnection(&m_connection);
     Fvornfenjiestr pieces;
     splitAt(m_results.stringList().at(row), u'|', pieces);
-    vorndata::openFiltered(query, QStringLiteral("pj"),
-                           vorndata::condition(QStringLiteral("id"), pieces.constFirst(), 0, false));
+    vorndata::openFiltered(query, schema::kReceipts, receiptNumberCondition(pieces.constFirst()));
     if (query.recordCount() <= 0)
         return;
-    const QString title = trimmed(query.fieldAsText(QStringLiteral("票据标题")));
-    const QString description = trimmed(query.fieldAsText(QStringLiteral("说明")));
+    const QString title = trimmed(query.fieldAsText(schema::kTitle));
+    const QString description = trimmed(query.fieldAsText(schema::kDescription));
     // A line added to an empty memo ends with a line break of its own.
     ui->Memo1->setPlainText(title.isEmpty() ? description + u'\n' : title + u'\n' + description);
-    displayStoredPicture(pictureFolder() + trimmed(query.fieldAsText(QStringLiteral("图片"))), *ui->Image3);
+    displayStoredPicture(pictureFolder() + trimmed(query.fieldAsText(schema::kPicture)), *ui->Image3);
 }
 
 } // namespace qb

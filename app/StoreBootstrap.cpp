@@ -65,14 +65,13 @@ void createStore(const QString& programFolder, const QString& storePath)
 {
     const QString temporary = temporaryName(programFolder, kStoreTemporaryPrefix, kStoreTemporarySuffix);
     bool complete = false;
-    if (vorndata::createDatabase(temporary, kStorePassword)) {
+    if (vorndata::createDatabase(temporary, schema::kStorePassword)) {
         Connection creating;
         RecordSet ddl;
         ddl.setConnection(&creating);
-        complete = vorndata::connect(creating, temporary, kStorePassword) &&
-                   vorndata::execute(ddl, QStringLiteral("create table ml(ID  COUNTER   PRIMARY   KEY,类别 char(50))")) &&
-                   vorndata::execute(ddl, QStringLiteral("create table pj(ID  COUNTER   PRIMARY   KEY,类别 char(50),"
-                                                         "票据标题 char(50),说明 memo,图片 char(50))"));
+        complete = vorndata::connect(creating, temporary, schema::kStorePassword) &&
+                   vorndata::execute(ddl, schema::kCreateCategories) &&
+                   vorndata::execute(ddl, schema::kCreateReceipts);
     }
     // A store that another start put in place meanwhile is kept as it is.
     if (!complete || moveWithoutReplacing(temporary, storePath) != 0)
@@ -83,14 +82,14 @@ void createStore(const QString& programFolder, const QString& storePath)
 void bootstrapStore(const QString& programFolder, Connection& connection, RecordSet& receipts,
                     RecordSet& categories)
 {
-    const QString storePath = programFolder + kStoreFileName;
+    const QString storePath = programFolder + schema::kStoreFileName;
     removeLeftoverFiles(programFolder);
     if (!QFileInfo(storePath).isFile()) {
         createStore(programFolder, storePath);
         // The connection knows the store from now on, as if it had made it:
         // a record set opened later connects with it on demand.
-        connection.setConnectionString(jet::connectionText(storePath, kStorePassword), storePath,
-                                       kStorePassword);
+        connection.setConnectionString(jet::connectionText(storePath, schema::kStorePassword), storePath,
+                                       schema::kStorePassword);
     }
 
     const QString pictureFolder = programFolder + kPictureFolderName;
@@ -99,9 +98,9 @@ void bootstrapStore(const QString& programFolder, Connection& connection, Record
             throw InOutError(InOutError::codeForErrno(errno));
     }
 
-    vorndata::connect(connection, storePath, kStorePassword);
-    vorndata::openTable(receipts, QStringLiteral("pj"));
-    vorndata::openTable(categories, QStringLiteral("ml"));
+    vorndata::connect(connection, storePath, schema::kStorePassword);
+    vorndata::openTable(receipts, schema::kReceipts);
+    vorndata::openTable(categories, schema::kCategories);
 }
 
 } // namespace qb

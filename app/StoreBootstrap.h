@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Schema.h"
+
 #include <QString>
 #include <stdexcept>
 
@@ -8,8 +10,6 @@ namespace qb {
 class Connection;
 class RecordSet;
 
-inline const QString kStorePassword = QStringLiteral("kvqe");
-inline const QString kStoreFileName = QStringLiteral("pj.db");
 inline const QString kPictureFolderName = QStringLiteral("image");
 
 // An input/output failure with a system error code: "File access denied"

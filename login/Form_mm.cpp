@@ -3,9 +3,12 @@
 #include "app/Accessibility.h"
 #include "login/vornjiami.h"
 #include "store/RecordSet.h"
+#include "store/Schema.h"
 #include "store/vorndata.h"
 #include "ui_Form_mm.h"
 #include "util/FailureReport.h"
+#include "util/Fonts.h"
+#include "util/GuardedHandler.h"
 #include "util/Trim.h"
 #include "util/vornDialogs.h"
 
@@ -43,11 +46,7 @@ Form_mm::Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& re
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     // Designer keeps point sizes only; the dialog's font is given in pixels.
-    // A font made from the family name (not Designer's family list) is the
-    // one the program's font substitution applies to.
-    QFont dialogFont(QStringLiteral("宋体"));
-    dialogFont.setPixelSize(16);
-    setFont(dialogFont);
+    setFont(programFont());
     // The password fields show "*" for every character. The rule sits on the
     // fields alone: a style sheet on the dialog would keep its font from
     // reaching the labels and buttons.
@@ -62,12 +61,9 @@ Form_mm::Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& re
     m_ui->BitBtn3->setIcon(QIcon(QStringLiteral(":/fold.png")));
     m_ui->BitBtn2->setIcon(QIcon(QStringLiteral(":/save.png")));
 
-    connect(m_ui->BitBtn1, &QPushButton::clicked, this,
-            [this] { m_report.guard([this] { BitBtn1Click(); }); });
-    connect(m_ui->BitBtn2, &QPushButton::clicked, this,
-            [this] { m_report.guard([this] { BitBtn2Click(); }); });
-    connect(m_ui->BitBtn3, &QPushButton::clicked, this,
-            [this] { m_report.guard([this] { BitBtn3Click(); }); });
+    connect(m_ui->BitBtn1, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_mm::BitBtn1Click));
+    connect(m_ui->BitBtn2, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_mm::BitBtn2Click));
+    connect(m_ui->BitBtn3, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_mm::BitBtn3Click));
     m_ui->MaskEdit1->installEventFilter(this);
     // The user comes to type the password: the cursor waits in its field from the start.
     m_ui->MaskEdit1->setFocus();
@@ -88,17 +84,16 @@ void Form_mm::FormCreate()
     m_attempts = 0;
     m_ADOQuery_mm->setConnection(&m_connection);
 
-    m_ADOQuery_mm->clearSql();
-    m_ADOQuery_mm->addSql(QStringLiteral("select * from pass"));
+    m_ADOQuery_mm->selectFrom(schema::kPasswords);
     try {
         m_ADOQuery_mm->open();
     } catch (const std::exception&) {
         // On the first start the table does not exist yet. If creating it
         // fails too, that failure is the one worth reporting.
         m_ADOQuery_mm->clearSql();
-        m_ADOQuery_mm->addSql(QStringLiteral("create table pass(mm char(50))"));
+        m_ADOQuery_mm->addSql(schema::kCreatePasswords);
         m_ADOQuery_mm->execSql();
-        vorndata::openTable(*m_ADOQuery_mm, QStringLiteral("pass"));
+        vorndata::openTable(*m_ADOQuery_mm, schema::kPasswords);
     }
 
     // The password counts as known only once the store has yielded or taken
@@ -107,7 +102,7 @@ void Form_mm::FormCreate()
         m_ADOQuery_mm->appendRecord({vornjiami::encode(kInitialPassword)});
         m_password = kInitialPassword;
     } else {
-        m_password = vornjiami::decode(trimmed(m_ADOQuery_mm->fieldAsText(QStringLiteral("mm"))));
+        m_password = vornjiami::decode(trimmed(m_ADOQuery_mm->fieldAsText(schema::kPasswordField)));
     }
     m_passwordKnown = true;
 }
@@ -159,7 +154,7 @@ void Form_mm::BitBtn2Click()
     // that a failed write leaves the user with the password the store knows.
     try {
         m_ADOQuery_mm->edit();
-        m_ADOQuery_mm->setFieldValue(QStringLiteral("mm"), vornjiami::encode(newPassword));
+        m_ADOQuery_mm->setFieldValue(schema::kPasswordField, vornjiami::encode(newPassword));
         m_ADOQuery_mm->post();
     } catch (...) {
         // A half-made edit would otherwise be posted by the record set's next move.
@@ -247,7 +242,7 @@ bool Form_mm::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_ui->MaskEdit1 && event->type() == QEvent::KeyPress) {
         const QString typed = static_cast<QKeyEvent*>(event)->text();
         for (const QChar key : typed)
-            m_report.guard([this, key] { MaskEdit1KeyPress(key); });
+            guardedHandler(m_report, [this, key] { MaskEdit1KeyPress(key); })();
     }
     // The character always goes on to the field.
     return QDialog::eventFilter(watched, event);

@@ -5,7 +5,6 @@
 #include "store/JetText.h"
 #include "store/StoreError.h"
 
-#include <QRegularExpression>
 #include <algorithm>
 #include <limits>
 #include <list>
@@ -175,8 +174,17 @@ public:
     // Keyed record sets read rows of `table` by row id. Others hold `rows`.
     bool keyed = false;
     QString table;
-    QString condition;
+    std::optional<QString> condition; // as the engine gets it
     QString statement;
+
+    // The one place that writes the engine's select of the record set's rows.
+    QString select(const QString& what) const
+    {
+        QString sql = QStringLiteral("select ") + what + QStringLiteral(" from ") + table;
+        if (condition)
+            sql += QStringLiteral(" where (") + *condition + u')';
+        return sql;
+    }
     std::vector<Column> columns;
 
     // The ids of the rows found so far, in id order. A scan that is still
@@ -227,11 +235,7 @@ public:
             scanUntil(std::numeric_limits<size_t>::max());
             return;
         }
-        QString sql = QStringLiteral("select rowid from ") + table;
-        if (!condition.isEmpty())
-            sql += QStringLiteral(" where (") + condition + u')';
-        sql += QStringLiteral(" order by rowid");
-        Statement st(connection->handle(), sql);
+        Statement st(connection->handle(), select(QStringLiteral("rowid")) + QStringLiteral(" order by rowid"));
         std::vector<qint64> found;
         while (st.step())
             found.push_back(sqlite3_column_int64(st.get(), 0));
@@ -244,11 +248,8 @@ public:
         if (keysComplete || keys.size() >= wanted)
             return;
         if (!scan) {
-            QString sql = QStringLiteral("select rowid, * from ") + table;
-            if (!condition.isEmpty())
-                sql += QStringLiteral(" where (") + condition + u')';
-            sql += QStringLiteral(" order by rowid");
-            scan = std::make_unique<Statement>(connection->handle(), sql);
+            scan = std::make_unique<Statement>(connection->handle(),
+                                               select(QStringLiteral("rowid, *")) + QStringLiteral(" order by rowid"));
             scanBlock = std::make_unique<RowBlock>(columns.size());
         }
         try {
@@ -418,11 +419,23 @@ void RecordSet::setConnection(Connection* connection)
 void RecordSet::clearSql()
 {
     m_sql.clear();
+    m_table.reset();
+    m_condition.reset();
 }
 
 void RecordSet::addSql(const QString& line)
 {
     m_sql.append(line);
+    m_table.reset();
+    m_condition.reset();
+}
+
+void RecordSet::selectFrom(const QString& table, const std::optional<QString>& condition)
+{
+    m_sql = QStringList{QStringLiteral("select * from ") + table +
+                        (condition ? QStringLiteral(" where ") + *condition : QString())};
+    m_table = table;
+    m_condition = condition;
 }
 
 QString RecordSet::sql() const
@@ -445,21 +458,16 @@ void RecordSet::open()
     cursor->connection = m_connection;
     cursor->statement = sql();
 
-    static const QRegularExpression simple(
-        QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+([^\\s;()]+)(?:\\s+where\\s+(.*?))?\\s*;?\\s*$"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    const auto match = simple.match(cursor->statement);
     sqlite3* db = m_connection->handle();
-    if (match.hasMatch()) {
+    if (m_table) {
         cursor->keyed = true;
-        cursor->table = match.captured(1);
-        cursor->condition = jet::translateCondition(match.captured(2));
+        cursor->table = *m_table;
+        // A blank condition selects every row, as no condition does.
+        if (m_condition && !m_condition->trimmed().isEmpty())
+            cursor->condition = jet::translateCondition(*m_condition);
         // Preparing the statement checks the table and the condition now, as
         // opening would; the rows themselves are read when first needed.
-        QString probe = QStringLiteral("select rowid, * from ") + cursor->table;
-        if (!cursor->condition.isEmpty())
-            probe += QStringLiteral(" where (") + cursor->condition + u')';
-        Statement st(db, probe);
+        Statement st(db, cursor->select(QStringLiteral("rowid, *")));
         const int n = sqlite3_column_count(st.get());
         for (int c = 1; c < n; ++c) {
             const QString type = QString::fromUtf8(sqlite3_column_decltype(st.get(), c));

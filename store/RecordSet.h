@@ -16,10 +16,10 @@ class RecordSetCursor;
 // A record set: the rows of one select statement on the store connection,
 // with a current row that can be read, moved, edited, appended and deleted.
 //
-// Statements of the form "select * from <table> [where <condition>]" are kept
-// as a list of row ids; rows are read on demand, a batch at a time, so a
-// record set over a million receipts costs a few megabytes and opening it
-// reads no row. Any other select is read into memory whole.
+// The rows of a table (selectFrom) are kept as a list of row ids; rows are
+// read on demand, a batch at a time, so a record set over a million receipts
+// costs a few megabytes and opening it reads no row, and they can be changed.
+// Any other select (addSql) is read into memory whole and cannot be changed.
 //
 // Failures throw StoreError. A record set with a name puts it in front of its
 // own messages: "ADOQuery1: Cannot perform this operation on a closed dataset".
@@ -39,6 +39,9 @@ public:
     void clearSql();
     void addSql(const QString& line);
     QString sql() const;
+    // Makes the statement "select * from <table>", followed by " where
+    // <condition>" when there is a condition, and keeps its parts for open.
+    void selectFrom(const QString& table, const std::optional<QString>& condition = std::nullopt);
 
     // open runs the select (connecting first when needed); close of a closed
     // record set does nothing.
@@ -110,6 +113,9 @@ private:
     QString m_name;
     Connection* m_connection = nullptr;
     QStringList m_sql;
+    // The parts of a statement given by selectFrom.
+    std::optional<QString> m_table;
+    std::optional<QString> m_condition;
     std::unique_ptr<RecordSetCursor> m_cursor;
     mutable bool m_lazyFirst = false;
 };

@@ -86,10 +86,11 @@ QString condition(const QString& field, const QString& value, int kind, bool quo
 }
 
 namespace {
-bool openWith(RecordSet& query, const QString& statement)
+bool openWith(RecordSet& query, const QString& table, const std::optional<QString>& condition)
 {
     try {
-        setStatement(query, statement);
+        query.close();
+        query.selectFrom(table, condition);
         query.open();
     } catch (...) {
     }
@@ -99,12 +100,12 @@ bool openWith(RecordSet& query, const QString& statement)
 
 bool openTable(RecordSet& query, const QString& table)
 {
-    return openWith(query, QStringLiteral("select * from ") + table);
+    return openWith(query, table, std::nullopt);
 }
 
 bool openFiltered(RecordSet& query, const QString& table, const QString& condition)
 {
-    return openWith(query, QStringLiteral("select * from ") + table + QStringLiteral(" where ") + condition);
+    return openWith(query, table, condition);
 }
 
 bool connect(Connection& connection, const QString& filePath, const QString& password)

@@ -12,4 +12,11 @@ void substituteFonts()
     QFont::insertSubstitutions(QStringLiteral("SimSun"), faces);
 }
 
+QFont programFont()
+{
+    QFont font(QStringLiteral("宋体"));
+    font.setPixelSize(16);
+    return font;
+}
+
 } // namespace qb

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QThread>
 #include <cerrno>
 #include <csignal>
@@ -67,6 +68,30 @@ TEST(BootstrapTest, FirstStartCreatesAnEmptyStoreAndThePictureFolder)
     Store again;
     bootstrapStore(folder.path(), again.connection, again.receipts, again.categories);
     EXPECT_EQ(again.receipts.recordCount(), 1) << "a second start must keep the receipts";
+}
+
+TEST(BootstrapTest, StoreFileHoldsTheTablesAsAnOutsideShellReadsThem)
+{
+    const QString sqlcipher = QStandardPaths::findExecutable(QStringLiteral("sqlcipher"));
+    if (sqlcipher.isEmpty())
+        GTEST_SKIP() << "sqlcipher shell not installed";
+    TempFolder folder;
+    {
+        Store s;
+        bootstrapStore(folder.path(), s.connection, s.receipts, s.categories);
+    }
+    QProcess shell;
+    shell.start(sqlcipher, {folder.file("pj.db")});
+    shell.write("PRAGMA key='kvqe';\nPRAGMA table_info(pj);\nPRAGMA table_info(ml);\n");
+    shell.closeWriteChannel();
+    ASSERT_TRUE(shell.waitForFinished(20000));
+    QStringList lines; // cid|name|type|notnull|default|pk; newer shells also answer the key with "ok"
+    for (const QString& line : QString::fromUtf8(shell.readAllStandardOutput()).split(u'\n'))
+        if (line.contains(u'|'))
+            lines.append(line);
+    EXPECT_EQ(lines, (QStringList{"0|ID|INTEGER|0||1", "1|类别|char(50)|0||0", "2|票据标题|char(50)|0||0",
+                                  "3|说明|LONGTEXT|0||0", "4|图片|char(50)|0||0", "0|ID|INTEGER|0||1",
+                                  "1|类别|char(50)|0||0"}));
 }
 
 TEST(BootstrapTest, FolderNamedLikeTheStoreLeavesTheStoreUnusableWithoutAMessage)

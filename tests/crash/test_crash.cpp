@@ -155,7 +155,7 @@ TEST(CrashTest, KillsWhileFilingAndDeletingLoseNothing)
 
         if (QFileInfo(folder + "pj.db").isFile()) {
             Connection connection;
-            ASSERT_TRUE(vorndata::connect(connection, folder + "pj.db", kStorePassword)) << "trial " << trial;
+            ASSERT_TRUE(vorndata::connect(connection, folder + "pj.db", schema::kStorePassword)) << "trial " << trial;
             RecordSet check;
             check.setConnection(&connection);
             check.addSql("PRAGMA integrity_check");

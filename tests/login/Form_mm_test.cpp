@@ -3,6 +3,7 @@
 #include "login/vornjiami.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
+#include "store/Schema.h"
 #include "store/vorndata.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/TempFolder.h"
@@ -22,7 +23,7 @@
 namespace qb {
 namespace {
 
-const QString kStorePassword = QStringLiteral("kvqe");
+using schema::kStorePassword;
 const QString kWrong = QStringLiteral("密码不对");
 const QString kEnterOld = QStringLiteral("请输入原码");
 const QString kMismatch = QStringLiteral("新密码两次不一致");
@@ -57,7 +58,7 @@ struct Store
     {
         RecordSet query;
         query.setConnection(&connection);
-        if (!vorndata::openTable(query, QStringLiteral("pass")))
+        if (!vorndata::openTable(query, schema::kPasswords))
             return {QStringLiteral("<no table pass>")};
         QStringList rows;
         for (query.first(); !query.eof(); query.next())
@@ -67,7 +68,7 @@ struct Store
 
     void storePasswords(const QStringList& storedForms)
     {
-        run(QStringLiteral("create table pass(mm char(50))"));
+        run(schema::kCreatePasswords);
         for (const QString& form : storedForms)
             run(QStringLiteral("insert into pass values('%1')").arg(form));
     }

@@ -2,6 +2,7 @@
 
 #include "store/Connection.h"
 #include "store/RecordSet.h"
+#include "store/Schema.h"
 #include "store/vorndata.h"
 #include "tests/support/TempFolder.h"
 
@@ -9,11 +10,7 @@
 
 namespace qb::test {
 
-inline const QString kStorePassword = QStringLiteral("kvqe");
-inline const QString kReceiptsTable = QStringLiteral(
-    "create table pj(ID  COUNTER   PRIMARY   KEY,类别 char(50),票据标题 char(50),说明 memo,图片 char(50))");
-inline const QString kCategoriesTable =
-    QStringLiteral("create table ml(ID  COUNTER   PRIMARY   KEY,类别 char(50))");
+using schema::kStorePassword;
 
 // A fresh encrypted store with the two tables, connected.
 class StoreFixture : public ::testing::Test
@@ -26,8 +23,8 @@ protected:
         ASSERT_TRUE(vorndata::connect(connection, path, kStorePassword));
         RecordSet ddl;
         ddl.setConnection(&connection);
-        ASSERT_TRUE(vorndata::execute(ddl, kCategoriesTable));
-        ASSERT_TRUE(vorndata::execute(ddl, kReceiptsTable));
+        ASSERT_TRUE(vorndata::execute(ddl, schema::kCreateCategories));
+        ASSERT_TRUE(vorndata::execute(ddl, schema::kCreateReceipts));
     }
 
     void addReceipt(const QString& category, const QString& title, const QString& text,
@@ -40,7 +37,7 @@ protected:
     {
         if (!query.active()) {
             query.setConnection(&connection);
-            vorndata::openTable(query, QStringLiteral("pj"));
+            vorndata::openTable(query, schema::kReceipts);
         }
         return query;
     }

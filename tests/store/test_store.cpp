@@ -318,8 +318,8 @@ TEST_F(RecordSetTest, EngineFailureInTheMiddleOfAWalkLeavesTheRecordSetWhole)
 
     RecordSet walk;
     walk.setConnection(&connection);
-    walk.addSql("select * from pj where abs(case when ID = 700 and exists(select 1 from trap) "
-                "then -9223372036854775808 else 1 end) > 0");
+    walk.selectFrom("pj", "abs(case when ID = 700 and exists(select 1 from trap) "
+                          "then -9223372036854775808 else 1 end) > 0");
     walk.open();
     QStringList seen;
     QString failure;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+// The receipt store: its file, its password, its tables and their fields. Everything that names a table or a
+// field takes the name from here.
+namespace qb::schema {
+
+inline const QString kStoreFileName = QStringLiteral("pj.db");
+inline const QString kStorePassword = QStringLiteral("kvqe");
+
+// The categories: one row per category name ever filed.
+inline const QString kCategories = QStringLiteral("ml");
+// The receipts.
+inline const QString kReceipts = QStringLiteral("pj");
+
+// The login password in its stored form, in the one row of its one field.
+inline const QString kPasswords = QStringLiteral("pass");
+inline const QString kPasswordField = QStringLiteral("mm");
+
+// Fields. The counter is written "id" in statements; names match ignoring case.
+inline const QString kId = QStringLiteral("id");
+inline const QString kCategory = QStringLiteral("类别");
+inline const QString kTitle = QStringLiteral("票据标题");
+inline const QString kDescription = QStringLiteral("说明");
+inline const QString kPicture = QStringLiteral("图片");
+
+// The statements that make the tables: the first two with a new store, the
+// password table at the first login.
+inline const QString kCreateCategories =
+    QStringLiteral("create table ml(ID  COUNTER   PRIMARY   KEY,类别 char(50))");
+inline const QString kCreateReceipts = QStringLiteral(
+    "create table pj(ID  COUNTER   PRIMARY   KEY,类别 char(50),票据标题 char(50),说明 memo,图片 char(50))");
+
+inline const QString kCreatePasswords = QStringLiteral("create table pass(mm char(50))");
+
+} // namespace qb::schema
