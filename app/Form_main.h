@@ -1,11 +1,12 @@
 #pragma once
 
+#include "app/ResultList.h"
 #include "store/Connection.h"
+#include "store/ReceiptIndex.h"
 #include "store/RecordSet.h"
 
 #include <QImage>
 #include <QStringList>
-#include <QStringListModel>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -98,9 +99,11 @@ private:
     bool m_placed = false;
     // Set while a search refills the result list, which selects nothing.
     bool m_fillingResults = false;
-    // The result lines of the search page. A plain list of texts: a search
-    // over a million receipts lists a million lines.
-    QStringListModel m_results;
+    // The searches' copy of the receipts; it watches the connection.
+    ReceiptIndex m_receiptIndex{m_connection};
+    // The result lines of the search page: a search over a million receipts
+    // lists a million lines.
+    ResultList m_results;
     // Whether the last press on the result list already selected another line.
     bool m_resultRowChanged = false;
     // Wheel turns in the grid that have not yet made a whole notch.

@@ -1,8 +1,12 @@
 #include "app/ReceiptSearch.h"
 
 #include "store/JetLike.h"
+#include "store/ReceiptIndex.h"
+#include "store/RecordSet.h"
 #include "store/Schema.h"
+#include "store/StoreError.h"
 #include "store/vorndata.h"
+#include "util/Trim.h"
 
 namespace qb {
 
@@ -26,6 +30,34 @@ std::optional<QString> searchCondition(const QString& category, const QString& t
 QString receiptNumberCondition(const QString& number)
 {
     return vorndata::condition(schema::kId, number, 0, false);
+}
+
+TextLines scanForReceipts(Connection& connection, const QString& category, const QString& text)
+{
+    RecordSet query;
+    query.setConnection(&connection);
+    const auto condition = searchCondition(category, text);
+    if (condition)
+        vorndata::openFiltered(query, schema::kReceipts, *condition);
+    else
+        vorndata::openTable(query, schema::kReceipts);
+    query.first();
+    // Walking the hits from first to last without asking for their count
+    // lets the record set read them in one pass.
+    TextLines lines;
+    for (; !query.eof(); query.next())
+        lines.append(query.fieldAsText(schema::kId) + u'|' + trimmed(query.fieldAsText(schema::kTitle)));
+    return lines;
+}
+
+TextLines findReceipts(ReceiptIndex& index, Connection& connection, const QString& category,
+                       const QString& text)
+{
+    try {
+        return index.search(category, text);
+    } catch (const StoreError&) {
+        return scanForReceipts(connection, category, text);
+    }
 }
 
 } // namespace qb

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "util/TextLines.h"
+
 #include <QString>
 #include <optional>
 
 namespace qb {
+
+class Connection;
+class ReceiptIndex;
 
 // The search rule: the condition on the receipts that the search page's
 // category and text make. A category finds the receipts filed under it; a
@@ -15,5 +20,14 @@ std::optional<QString> searchCondition(const QString& category, const QString& t
 // The condition that finds one receipt by its number, as a result line
 // starts with it.
 QString receiptNumberCondition(const QString& number);
+
+// The search's result lines, "<number>|<trimmed title>" in number order:
+// from the copy in memory, or, when that cannot be had, from the store by
+// the search's statement (whose failure then goes to the caller).
+TextLines findReceipts(ReceiptIndex& index, Connection& connection, const QString& category,
+                       const QString& text);
+
+// The same lines read by the search's statement, a scan of the whole store.
+TextLines scanForReceipts(Connection& connection, const QString& category, const QString& text);
 
 } // namespace qb

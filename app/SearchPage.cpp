@@ -12,23 +12,9 @@ namespace qb {
 
 void Form_main::Button5Click()
 {
-    RecordSet query;
-    query.setConnection(&m_connection);
-    const auto condition = searchCondition(ui->ComboBox2->currentText(), ui->Edit4->text());
-    if (condition)
-        vorndata::openFiltered(query, schema::kReceipts, *condition);
-    else
-        vorndata::openTable(query, schema::kReceipts);
-
-    query.first();
-    // Walking the hits from first to last without asking for their count
-    // lets the record set read them in one pass.
-    QStringList lines;
-    for (; !query.eof(); query.next())
-        lines.append(query.fieldAsText(schema::kId) + u'|' +
-                     trimmed(query.fieldAsText(schema::kTitle)));
+    TextLines lines = findReceipts(m_receiptIndex, m_connection, ui->ComboBox2->currentText(), ui->Edit4->text());
     m_fillingResults = true;
-    m_results.setStringList(lines);
+    m_results.setLines(std::move(lines));
     m_fillingResults = false;
 }
 
@@ -41,7 +27,7 @@ void Form_main::ListBox1Click()
     RecordSet query;
     query.setConnection(&m_connection);
     Fvornfenjiestr pieces;
-    splitAt(m_results.stringList().at(row), u'|', pieces);
+    splitAt(m_results.line(row), u'|', pieces);
     vorndata::openFiltered(query, schema::kReceipts, receiptNumberCondition(pieces.constFirst()));
     if (query.recordCount() <= 0)
         return;

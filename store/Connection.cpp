@@ -106,7 +106,51 @@ void Connection::setConnected(bool wanted)
     sqlite3_exec(db, "PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
     jet::installLike(db);
     jet::installSameText(db);
+    sqlite3_update_hook(db, &Connection::rowChanged, this);
     m_db = db;
+    ++m_session;
+    m_reportedChanges = 0;
+}
+
+void Connection::rowChanged(void* self, int, const char*, const char* table, long long rowId)
+{
+    auto* connection = static_cast<Connection*>(self);
+    ++connection->m_reportedChanges;
+    for (const auto& [token, watcher] : connection->m_watchers)
+        watcher(table, rowId);
+}
+
+int Connection::watchRows(RowWatcher watcher)
+{
+    const int token = m_nextWatcher++;
+    m_watchers.emplace(token, std::move(watcher));
+    return token;
+}
+
+void Connection::unwatchRows(int token)
+{
+    m_watchers.erase(token);
+}
+
+long long Connection::totalChanges()
+{
+    return sqlite3_total_changes(handle());
+}
+
+long long Connection::dataVersion()
+{
+    sqlite3* db = handle();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        throw StoreError(engineMessage(db));
+    }
+    const int rc = sqlite3_step(st);
+    const long long version = rc == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
+    sqlite3_finalize(st);
+    if (rc != SQLITE_ROW)
+        throw StoreError(engineMessage(db));
+    return version;
 }
 
 void Connection::close()

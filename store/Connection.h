@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <map>
+#include <string_view>
 
 struct sqlite3;
 
@@ -55,6 +58,20 @@ public:
     // Rows changed by the last insert/update/delete on this connection.
     int changes();
 
+    // For a copy of rows kept beside the store. What this connection
+    // changes, row by row, goes to the watchers as the engine reports it
+    // (table, row id). Changes that the engine does not report one by one
+    // show as a difference between totalChanges() and reportedChanges();
+    // dataVersion() changes when another connection wrote to the file, and
+    // session() each time the connection opens a store.
+    using RowWatcher = std::function<void(std::string_view table, long long rowId)>;
+    int watchRows(RowWatcher watcher);
+    void unwatchRows(int token);
+    unsigned long long session() const { return m_session; }
+    long long totalChanges();
+    long long reportedChanges() const { return m_reportedChanges; }
+    long long dataVersion();
+
     // Creates a new, empty, encrypted store file at `filePath` keyed with
     // `password`. Fails when the file (or anything else by that name) exists
     // already.
@@ -66,6 +83,13 @@ private:
     QString m_password;
     bool m_loginPrompt = true;
     sqlite3* m_db = nullptr;
+    unsigned long long m_session = 0;
+    long long m_reportedChanges = 0;
+    std::map<int, RowWatcher> m_watchers;
+    int m_nextWatcher = 1;
+
+    static void rowChanged(void* self, int operation, const char* database, const char* table,
+                           long long rowId);
 };
 
 } // namespace qb

@@ -31,9 +31,11 @@
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <cstdio>
 #include <sqlcipher/sqlite3.h>
 #include <sys/resource.h>
+#include <vector>
 
 namespace {
 
@@ -83,7 +85,9 @@ void buildStore(const QString& folder, int receipts)
         const QByteArray title = (phrase(random, 2) + QString::number(i)).toUtf8();
         const QByteArray text =
             (phrase(random, 6) + QStringLiteral("，金额") + QString::number(i % 997) + "元").toUtf8();
-        const QByteArray picture = QStringLiteral("%1.jpg").arg(i, 5, 10, QLatin1Char('0')).toUtf8();
+        // Numbers above the ones the bench's own filing takes, so that the
+        // picture of the receipt it files and deletes is named by no other.
+        const QByteArray picture = QStringLiteral("%1.jpg").arg(receipts + i).toUtf8();
         sqlite3_bind_text(insert, 1, category.constData(), int(category.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 2, title.constData(), int(title.size()), SQLITE_TRANSIENT);
         sqlite3_bind_text(insert, 3, text.constData(), int(text.size()), SQLITE_TRANSIENT);
@@ -155,7 +159,7 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int receipts = argc > 1 ? QString(argv[1]).toInt() : 10000;
-    const QString work = argc > 2 ? QString(argv[2]) : QStringLiteral("/tmp/tavrellquillbox-bench");
+    const QString work = argc > 2 ? QString(argv[2]) : QStringLiteral("/tmp/tavrellquillbox-bench-2");
     const QString folder = QStringLiteral("%1/%2/").arg(work).arg(receipts);
 
     if (!QFile::exists(folder + "pj.db")) {
@@ -215,11 +219,17 @@ int main(int argc, char** argv)
                             const QString& statement) {
         window->findChild<QComboBox*>("ComboBox2")->setEditText(category);
         window->findChild<QLineEdit*>("Edit4")->setText(text);
-        const double ms = timed([&] { window->findChild<QPushButton*>("Button5")->click(); });
-        row(what, ms,
+        auto* find = window->findChild<QPushButton*>("Button5");
+        const double first = timed([&] { find->click(); });
+        std::vector<double> again;
+        for (int i = 0; i < 5; ++i)
+            again.push_back(timed([&] { find->click(); }));
+        std::sort(again.begin(), again.end());
+        row(what, first,
             QStringLiteral("%1 hits; %2")
                 .arg(list->model()->rowCount())
                 .arg(shellTime(folder + "pj.db", statement)));
+        row("  the same again (median of 5)", again[2]);
     };
     search("search by text", "", "火车票电费",
            "select * from pj where (票据标题 like  '%火车票电费%' or 说明 like  '%火车票电费%')");

@@ -1,5 +1,10 @@
 #include "app/ReceiptSearch.h"
+#include "store/ReceiptIndex.h"
+#include "tests/store/StoreFixture.h"
 
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 using namespace qb;
@@ -30,4 +35,125 @@ TEST(ReceiptSearchTest, ReceiptNumberIsAnUnquotedNumberOrMatchesNothing)
 {
     EXPECT_EQ(receiptNumberCondition("17"), "id = 17");
     EXPECT_EQ(receiptNumberCondition("17 or 1=1"), "id = NULL");
+}
+
+namespace {
+
+QStringList toList(const TextLines& lines)
+{
+    QStringList out;
+    for (int i = 0; i < lines.size(); ++i)
+        out.append(lines.at(i));
+    return out;
+}
+
+class ReceiptIndexTest : public test::StoreFixture
+{
+protected:
+    QStringList indexed(const QString& category, const QString& text)
+    {
+        return toList(index.search(category, text));
+    }
+    QStringList scanned(const QString& category, const QString& text)
+    {
+        return toList(scanForReceipts(connection, category, text));
+    }
+    // Another connection to the same file, as another program would hold.
+    void peer(const QString& statement)
+    {
+        Connection other;
+        ASSERT_TRUE(vorndata::connect(other, path, schema::kStorePassword));
+        other.execute(statement);
+    }
+
+    ReceiptIndex index{connection};
+};
+
+} // namespace
+
+// The copy must find exactly what the statement finds in the store, for the
+// texts where folding, padding, Null and wildcard characters matter.
+TEST_F(ReceiptIndexTest, FindsWhatTheStatementFindsForEveryShapeOfSearch)
+{
+    const QStringList categories{"办公", "办公 ", "BÜRO", "büro", "", "Ａ组"};
+    const QStringList texts{"打印纸", "Taxi AIRPORT", "50% off_x", "[旧]票", "It's",
+                            "ÉCOLE",  " 前后 ",       "ß",         "ﬁle",    "a\tb"};
+    QRandomGenerator random(11);
+    connection.execute("begin");
+    for (int i = 0; i < 400; ++i) {
+        const auto pick = [&](const QStringList& from) { return from[int(random.bounded(from.size()))]; };
+        const QString category = pick(categories);
+        const QString title = pick(texts) + (random.bounded(3) ? QString() : pick(texts).toUpper());
+        const QString description = random.bounded(4) ? pick(texts) + QString::number(i) : QString();
+        connection.execute(
+            QStringLiteral("insert into pj(类别,票据标题,说明,图片) values(%1,%2,%3,'x.jpg')")
+                .arg(random.bounded(10) ? "'" + QString(category).replace("'", "''") + "'" : "NULL",
+                     random.bounded(10) ? "'" + QString(title).replace("'", "''") + "'" : "NULL",
+                     description.isEmpty() ? "NULL" : "'" + QString(description).replace("'", "''") + "'"));
+    }
+    connection.execute("commit");
+
+    const QStringList queries{"",      "打印",  "airport", "AIR", "50%", "%", "_",    "[旧]", "[", "it's",
+                              "école", "前后 ", " ",       "SS",  "ß",   "ﬁ", "FILE", "\t",   "0", "没有"};
+    const QStringList wanted{"", "办公", "办公   ", "BÜRO", "ａ组", " ", "无此类"};
+    int hits = 0;
+    for (const QString& category : wanted)
+        for (const QString& text : queries) {
+            const QStringList expected = scanned(category, text);
+            hits += int(expected.size());
+            ASSERT_EQ(indexed(category, text), expected)
+                << "category '" << category.toStdString() << "', text '" << text.toStdString() << "'";
+        }
+    EXPECT_GT(hits, 2000) << "the cases must find something";
+    EXPECT_EQ(index.loads(), 1);
+}
+
+TEST_F(ReceiptIndexTest, FollowsOwnWritesWithoutReadingEverythingAgain)
+{
+    addReceipt("办公", "打印纸", "A4", "1.jpg");
+    addReceipt("交通", "出租车", "机场", "2.jpg");
+    EXPECT_EQ(indexed("", ""), (QStringList{"1|打印纸", "2|出租车"}));
+
+    addReceipt("办公", "墨盒", "打印机用", "3.jpg");
+    receipts().first();
+    receipts().edit();
+    receipts().setFieldValue("票据标题", "Paper");
+    receipts().post();
+    receipts().next();
+    receipts().deleteRecord();
+    EXPECT_EQ(indexed("", "打印"), (QStringList{"3|墨盒"}));
+    EXPECT_EQ(indexed("", "PAPER"), (QStringList{"1|Paper"}));
+    EXPECT_EQ(indexed("办公", ""), (QStringList{"1|Paper", "3|墨盒"}));
+    EXPECT_EQ(index.loads(), 1);
+
+    // A change the engine does not report row by row is noticed all the same.
+    connection.execute("delete from pj");
+    EXPECT_EQ(indexed("", ""), QStringList{});
+}
+
+TEST_F(ReceiptIndexTest, SeesWhatAnotherProgramWroteOrDeleted)
+{
+    addReceipt("办公", "打印纸", "A4", "1.jpg");
+    addReceipt("交通", "出租车", "机场", "2.jpg");
+    EXPECT_EQ(indexed("", "出租车"), QStringList{"2|出租车"});
+
+    peer("insert into pj(类别,票据标题,说明,图片) values('交通','出租车 夜间','','3.jpg')");
+    EXPECT_EQ(indexed("", "出租车"), (QStringList{"2|出租车", "3|出租车 夜间"}));
+    peer("delete from pj where ID = 2");
+    EXPECT_EQ(indexed("交通", ""), QStringList{"3|出租车 夜间"});
+    peer("update pj set 说明 = '夜间打车' where ID = 1");
+    EXPECT_EQ(indexed("", "打车"), QStringList{"1|打印纸"});
+
+    // The outside shell with the key is such a program too.
+    const QString sqlcipher = QStandardPaths::findExecutable(QStringLiteral("sqlcipher"));
+    if (sqlcipher.isEmpty())
+        GTEST_SKIP() << "sqlcipher shell not installed";
+    QProcess shell;
+    shell.start(sqlcipher, {path});
+    shell.write(
+        "PRAGMA key='kvqe';\ninsert into pj(类别,票据标题,说明,图片) values('餐饮','午餐','','4.jpg');\n"
+        "delete from pj where ID = 3;\n");
+    shell.closeWriteChannel();
+    ASSERT_TRUE(shell.waitForFinished(20000));
+    EXPECT_EQ(indexed("", ""), (QStringList{"1|打印纸", "4|午餐"}));
 }

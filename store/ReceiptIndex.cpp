@@ -1,0 +1,372 @@
+#include "store/ReceiptIndex.h"
+
+#include "store/Connection.h"
+#include "store/JetLike.h"
+#include "store/Schema.h"
+#include "store/StoreError.h"
+#include "util/Trim.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sqlcipher/sqlite3.h>
+
+namespace qb {
+
+namespace {
+
+// Ends each folded field. The folded form below never holds this byte, so a
+// match never runs from one field into the next.
+constexpr char kFieldEnd = '\xFF';
+
+// Past this much folded text the copy would cost more memory than a scan of
+// the store costs time; the search then goes to the store.
+constexpr size_t kMostFoldedBytes = size_t(1) << 30;
+
+// Folded characters as bytes, one UTF-8-like sequence each (surrogates and
+// the codes above Unicode included): a byte match of one folded text in
+// another is a match of their characters.
+void appendFolded(std::string& out, const char* text, int bytes)
+{
+    for (char32_t c : jet::LikePattern::foldUtf8(text, bytes)) {
+        if (c < 0x80) {
+            out.push_back(char(c));
+        } else if (c < 0x800) {
+            out.push_back(char(0xC0 | (c >> 6)));
+            out.push_back(char(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(char(0xE0 | (c >> 12)));
+            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(char(0xF0 | ((c >> 18) & 0x07)));
+            out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (c & 0x3F)));
+        }
+    }
+}
+
+std::string folded(const QByteArray& utf8)
+{
+    std::string out;
+    appendFolded(out, utf8.constData(), int(utf8.size()));
+    return out;
+}
+
+// A category compares as "=" does in the store: folded, trailing blanks aside.
+std::string categoryKey(const char* text, int bytes)
+{
+    std::string out;
+    appendFolded(out, text, bytes);
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    return out;
+}
+
+class Query
+{
+public:
+    Query(sqlite3* db, const char* sql) : m_db(db)
+    {
+        if (sqlite3_prepare_v2(db, sql, -1, &m_st, nullptr) != SQLITE_OK) {
+            const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+            sqlite3_finalize(m_st);
+            throw StoreError(message);
+        }
+    }
+    ~Query() { sqlite3_finalize(m_st); }
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    sqlite3_stmt* get() const { return m_st; }
+    bool step()
+    {
+        const int rc = sqlite3_step(m_st);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        throw StoreError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    }
+    const unsigned char* text(int column) const { return sqlite3_column_text(m_st, column); }
+    int bytes(int column) const { return sqlite3_column_bytes(m_st, column); }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_st = nullptr;
+};
+
+QByteArray rowQuery(const char* tail)
+{
+    return (QStringLiteral("select rowid, %1, %2, %3 from %4 ")
+                .arg(schema::kCategory, schema::kTitle, schema::kDescription, schema::kReceipts) +
+            QLatin1String(tail))
+        .toUtf8();
+}
+
+} // namespace
+
+ReceiptIndex::ReceiptIndex(Connection& connection) : m_connection(connection)
+{
+    const std::string receipts = schema::kReceipts.toStdString();
+    m_watch = m_connection.watchRows([this, receipts](std::string_view table, long long id) {
+        if (m_loaded && table == receipts)
+            m_changed.push_back(id);
+    });
+}
+
+ReceiptIndex::~ReceiptIndex()
+{
+    m_connection.unwatchRows(m_watch);
+}
+
+size_t ReceiptIndex::memoryBytes() const
+{
+    size_t categories = 0;
+    for (const std::string& c : m_categories)
+        categories += c.capacity() + sizeof c;
+    return m_rows.capacity() * sizeof(Row) + m_folded.capacity() + m_titles.capacity() + categories;
+}
+
+void ReceiptIndex::forget()
+{
+    m_loaded = false;
+    m_changed.clear();
+    m_rows = {};
+    m_folded = {};
+    m_titles = {};
+    m_categories = {};
+    m_inOrder = true;
+    m_unused = 0;
+}
+
+std::uint32_t ReceiptIndex::categoryNumber(const std::string& key)
+{
+    const auto found = std::find(m_categories.begin(), m_categories.end(), key);
+    if (found != m_categories.end())
+        return std::uint32_t(found - m_categories.begin());
+    m_categories.push_back(key);
+    return std::uint32_t(m_categories.size() - 1);
+}
+
+ReceiptIndex::Row ReceiptIndex::makeRow(std::int64_t id, const unsigned char* category, int categoryBytes,
+                                        const unsigned char* title, int titleBytes,
+                                        const unsigned char* description, int descriptionBytes)
+{
+    Row row{id, std::uint32_t(m_folded.size()), 0, kNoCategory, kFoldedTitle};
+    if (category)
+        row.category = categoryNumber(categoryKey(reinterpret_cast<const char*>(category), categoryBytes));
+    const size_t titleStart = m_folded.size();
+    appendFolded(m_folded, reinterpret_cast<const char*>(title), title ? titleBytes : 0);
+    const std::string_view foldedTitle(m_folded.data() + titleStart, m_folded.size() - titleStart);
+    m_folded.push_back(kFieldEnd);
+    appendFolded(m_folded, reinterpret_cast<const char*>(description), description ? descriptionBytes : 0);
+    m_folded.push_back(kFieldEnd);
+    row.end = std::uint32_t(m_folded.size());
+
+    // The result line shows the title trimmed, as read; most titles read
+    // the same folded, and are not kept twice.
+    const QByteArray shown =
+        trimmed(QString::fromUtf8(reinterpret_cast<const char*>(title), title ? titleBytes : 0)).toUtf8();
+    if (std::string_view(shown.constData(), size_t(shown.size())) != foldedTitle) {
+        row.title = std::uint32_t(m_titles.size());
+        const auto length = std::uint32_t(shown.size());
+        m_titles.append(reinterpret_cast<const char*>(&length), sizeof length);
+        m_titles.append(shown.constData(), size_t(shown.size()));
+    }
+    if (m_folded.size() > kMostFoldedBytes || m_titles.size() > kMostFoldedBytes)
+        throw StoreError(QStringLiteral("too much text to keep in memory"));
+    return row;
+}
+
+void ReceiptIndex::load()
+{
+    forget();
+    ++m_loads;
+    sqlite3* db = m_connection.handle();
+    // One read of the file: the version belongs to exactly the rows read.
+    const bool own = sqlite3_get_autocommit(db) != 0;
+    if (own)
+        sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+    try {
+        m_dataVersion = m_connection.dataVersion();
+        // Room for everything at once: growing by copies would for a moment
+        // hold the copy twice, and room never written takes no memory.
+        const auto number = [db](const QString& sql) {
+            Query q(db, sql.toUtf8().constData());
+            return q.step() ? sqlite3_column_int64(q.get(), 0) : 0;
+        };
+        const sqlite3_int64 storeBytes =
+            number(QStringLiteral("PRAGMA page_count")) * number(QStringLiteral("PRAGMA page_size"));
+        m_rows.reserve(size_t(std::clamp<sqlite3_int64>(
+            number(QStringLiteral("select max(rowid) from ") + schema::kReceipts), 0, 1 << 26)));
+        m_folded.reserve(size_t(std::clamp<sqlite3_int64>(storeBytes, 0, sqlite3_int64(kMostFoldedBytes))));
+        Query all(db, rowQuery("order by rowid").constData());
+        while (all.step())
+            m_rows.push_back(makeRow(sqlite3_column_int64(all.get(), 0), all.text(1), all.bytes(1),
+                                     all.text(2), all.bytes(2), all.text(3), all.bytes(3)));
+    } catch (...) {
+        if (own)
+            sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+        forget();
+        throw;
+    }
+    if (own)
+        sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+    m_session = m_connection.session();
+    m_unreported = m_connection.totalChanges() - m_connection.reportedChanges();
+    m_loaded = true;
+}
+
+// Rows this connection wrote since: each is read again, or dropped when it
+// is gone.
+void ReceiptIndex::reread(const std::vector<std::int64_t>& ids)
+{
+    Query one(m_connection.handle(), rowQuery("where rowid = ?1").constData());
+    for (const std::int64_t id : ids) {
+        sqlite3_reset(one.get());
+        sqlite3_bind_int64(one.get(), 1, id);
+        const auto at = std::lower_bound(m_rows.begin(), m_rows.end(), id,
+                                         [](const Row& row, std::int64_t wanted) { return row.id < wanted; });
+        const bool present = at != m_rows.end() && at->id == id;
+        if (present)
+            m_unused += at->end - at->start;
+        if (!one.step()) {
+            if (present)
+                m_rows.erase(at);
+            continue;
+        }
+        const Row row =
+            makeRow(id, one.text(1), one.bytes(1), one.text(2), one.bytes(2), one.text(3), one.bytes(3));
+        if (present) {
+            *at = row;
+            m_inOrder = false;
+        } else {
+            if (at != m_rows.end())
+                m_inOrder = false;
+            m_rows.insert(at, row);
+        }
+    }
+}
+
+// Lays the rows' texts out again in id order, without the bytes of rows
+// changed or gone.
+void ReceiptIndex::compact()
+{
+    std::string folded;
+    folded.reserve(m_folded.size() - m_unused);
+    for (Row& row : m_rows) {
+        const size_t start = folded.size();
+        folded.append(m_folded, row.start, row.end - row.start);
+        row.start = std::uint32_t(start);
+        row.end = std::uint32_t(folded.size());
+    }
+    m_folded = std::move(folded);
+    m_inOrder = true;
+    m_unused = 0;
+}
+
+void ReceiptIndex::bringUpToDate()
+{
+    if (m_loaded) {
+        // Another connection's write, a new session or a change the engine
+        // did not report row by row: nothing short of reading again is safe.
+        const bool stale = m_session != m_connection.session() ||
+                           m_connection.dataVersion() != m_dataVersion ||
+                           m_connection.totalChanges() - m_connection.reportedChanges() != m_unreported;
+        if (stale || m_changed.size() > m_rows.size() / 8 + 64)
+            forget();
+    }
+    if (!m_loaded) {
+        load();
+        return;
+    }
+    if (!m_changed.empty()) {
+        std::vector<std::int64_t> ids;
+        ids.swap(m_changed);
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+        try {
+            reread(ids);
+        } catch (...) {
+            forget();
+            throw;
+        }
+    }
+    if (!m_inOrder || m_unused > m_folded.size() / 2)
+        compact();
+}
+
+std::string_view ReceiptIndex::displayTitle(const Row& row) const
+{
+    if (row.title == kFoldedTitle) {
+        const char* begin = m_folded.data() + row.start;
+        const void* end = std::memchr(begin, kFieldEnd, row.end - row.start);
+        return {begin, size_t(static_cast<const char*>(end) - begin)};
+    }
+    std::uint32_t length = 0;
+    std::memcpy(&length, m_titles.data() + row.title, sizeof length);
+    return {m_titles.data() + row.title + sizeof length, length};
+}
+
+bool ReceiptIndex::holds(const Row& row, const std::string& needle) const
+{
+    return memmem(m_folded.data() + row.start, row.end - row.start, needle.data(), needle.size()) != nullptr;
+}
+
+void ReceiptIndex::appendLine(TextLines& lines, const Row& row) const
+{
+    char number[24];
+    const int digits = std::snprintf(number, sizeof number, "%lld", static_cast<long long>(row.id));
+    lines.append({std::string_view(number, size_t(digits)), "|", displayTitle(row)});
+}
+
+TextLines ReceiptIndex::search(const QString& category, const QString& text)
+{
+    bringUpToDate();
+    TextLines lines;
+    const std::string needle = folded(text.toUtf8());
+    const bool byCategory = !category.isEmpty();
+    std::uint32_t wanted = kNoCategory;
+    if (byCategory) {
+        const QByteArray utf8 = category.toUtf8();
+        const std::string key = categoryKey(utf8.constData(), int(utf8.size()));
+        const auto found = std::find(m_categories.begin(), m_categories.end(), key);
+        if (found == m_categories.end())
+            return lines;
+        wanted = std::uint32_t(found - m_categories.begin());
+    }
+
+    if (needle.empty() || byCategory) {
+        if (!byCategory)
+            lines.reserve(m_rows.size(), qsizetype(m_rows.size()) * 32);
+        for (const Row& row : m_rows)
+            if ((!byCategory || row.category == wanted) && (needle.empty() || holds(row, needle)))
+                appendLine(lines, row);
+        return lines;
+    }
+
+    // The text alone: one pass over all folded texts, which lie in id order;
+    // a match in bytes no row uses any more is passed over.
+    const char* base = m_folded.data();
+    size_t from = 0;
+    auto row = m_rows.begin();
+    while (row != m_rows.end()) {
+        const void* hit = memmem(base + from, m_folded.size() - from, needle.data(), needle.size());
+        if (!hit)
+            break;
+        const auto at = std::uint32_t(static_cast<const char*>(hit) - base);
+        row = std::upper_bound(row, m_rows.end(), at,
+                               [](std::uint32_t offset, const Row& r) { return offset < r.start; });
+        // `row` is now the first row that starts after the match.
+        if (row != m_rows.begin() && at < std::prev(row)->end && at >= std::prev(row)->start) {
+            appendLine(lines, *std::prev(row));
+            from = std::prev(row)->end;
+        } else {
+            from = row == m_rows.end() ? m_folded.size() : row->start;
+        }
+    }
+    return lines;
+}
+
+} // namespace qb

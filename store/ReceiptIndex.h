@@ -1,0 +1,91 @@
+#pragma once
+
+#include "util/TextLines.h"
+
+#include <QString>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qb {
+
+class Connection;
+
+// The receipt search without a scan of the store per search: the first
+// search reads the searched fields of every receipt into memory, folded as
+// the store's LIKE and "=" compare them, and later searches look there.
+//
+// The copy follows the store. Every row this connection writes is read again
+// before the next search; a write by another connection (another program, an
+// outside shell), or one the engine does not report row by row, makes the
+// next search read everything again. A search therefore finds exactly the
+// receipts that the search's statement finds in the store at that moment.
+//
+// Memory: the folded title and description of every receipt, about their
+// size in the store, and 32 bytes per receipt.
+class ReceiptIndex
+{
+public:
+    explicit ReceiptIndex(Connection& connection);
+    ~ReceiptIndex();
+    ReceiptIndex(const ReceiptIndex&) = delete;
+    ReceiptIndex& operator=(const ReceiptIndex&) = delete;
+
+    // The receipts filed under `category` (when not empty) whose title or
+    // description holds `text` (when not empty), in number order, as result
+    // lines "<number>|<trimmed title>". Throws StoreError when the store
+    // cannot be read.
+    TextLines search(const QString& category, const QString& text);
+
+    // Whether the copy is in memory, and what it costs.
+    bool loaded() const { return m_loaded; }
+    size_t memoryBytes() const;
+    // How many times the copy was read whole (for tests and the bench).
+    int loads() const { return m_loads; }
+
+private:
+    struct Row
+    {
+        std::int64_t id;
+        std::uint32_t start; // folded "title\xFF description\xFF" in m_folded
+        std::uint32_t end;
+        std::uint32_t category; // into m_categories; kNoCategory for Null
+        std::uint32_t title;    // display title in m_titles; kFoldedTitle when it is the folded one
+    };
+    static constexpr std::uint32_t kNoCategory = UINT32_MAX;
+    static constexpr std::uint32_t kFoldedTitle = UINT32_MAX;
+
+    void bringUpToDate();
+    void load();
+    void reread(const std::vector<std::int64_t>& ids);
+    void compact();
+    void forget();
+    Row makeRow(std::int64_t id, const unsigned char* category, int categoryBytes, const unsigned char* title,
+                int titleBytes, const unsigned char* description, int descriptionBytes);
+    std::uint32_t categoryNumber(const std::string& folded);
+    std::string_view displayTitle(const Row& row) const;
+    bool holds(const Row& row, const std::string& needle) const;
+    void appendLine(TextLines& lines, const Row& row) const;
+
+    Connection& m_connection;
+    int m_watch = 0;
+    bool m_loaded = false;
+    int m_loads = 0;
+    // What the copy was read from: the connection's session, the file's
+    // version and the changes the engine did not report by row.
+    unsigned long long m_session = 0;
+    long long m_dataVersion = 0;
+    long long m_unreported = 0;
+    std::vector<std::int64_t> m_changed; // ids written since, by this connection
+
+    std::vector<Row> m_rows; // in id order
+    std::string m_folded;
+    std::string m_titles;
+    std::vector<std::string> m_categories; // folded, without trailing blanks
+    // Whether the rows' texts lie in m_folded in id order, which a search
+    // of the whole buffer needs, and how many bytes there no row uses.
+    bool m_inOrder = true;
+    size_t m_unused = 0;
+};
+
+} // namespace qb
