@@ -4,11 +4,11 @@
 #include "app/DataSource.h"
 #include "app/StoreBootstrap.h"
 #include "controls/FileDropPan.h"
+#include "picture/PictureLoader.h"
 #include "ui_Form_main.h"
 #include "util/BusyCursor.h"
 #include "util/FailureReport.h"
 #include "util/Trim.h"
-#include "util/picture/PictureLoader.h"
 #include "util/vornDialogs.h"
 #include "util/vornwindows.h"
 

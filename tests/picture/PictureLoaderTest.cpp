@@ -1,4 +1,4 @@
-#include "util/picture/PictureLoader.h"
+#include "picture/PictureLoader.h"
 #include "tests/picture/PictureFiles.h"
 #include "tests/support/TempFolder.h"
 
