@@ -3,12 +3,12 @@
 #include "app/DataSource.h"
 #include "app/Form_main.h"
 #include "app/PictureRules.h"
+#include "picture/PictureLoader.h"
 #include "store/Schema.h"
 #include "store/vorndata.h"
 #include "ui_Form_main.h"
 #include "util/BusyCursor.h"
 #include "util/Trim.h"
-#include "util/picture/PictureLoader.h"
 #include "util/vornDialogs.h"
 
 #include <QFile>

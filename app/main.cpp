@@ -4,7 +4,7 @@
 #include "login/Form_mm.h"
 #include "util/FailureReport.h"
 #include "util/Fonts.h"
-#include "util/vornDialogs.h"
+#include "util/MessageBoxDialogs.h"
 
 #include <QDir>
 #include <QIcon>

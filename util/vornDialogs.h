@@ -18,13 +18,7 @@ public:
     virtual void failure(const QString& text, const QString& caption) = 0;
 };
 
-// The real boxes: application-modal QMessageBox without a parent window.
-class MessageBoxDialogs : public Dialogs
-{
-public:
-    void info(const QString& text) override;
-    bool yesNo(const QString& question) override;
-    void failure(const QString& text, const QString& caption) override;
-};
+// The real boxes are MessageBoxDialogs (util/MessageBoxDialogs.h), in the
+// widget library.
 
 } // namespace qb

@@ -15,7 +15,7 @@
 //
 // is that child process.
 #include "controls/ImageBox.h"
-#include "util/picture/PictureLoader.h"
+#include "picture/PictureLoader.h"
 
 #include <QApplication>
 #include <QDir>

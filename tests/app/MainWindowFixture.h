@@ -3,6 +3,7 @@
 #include "app/Form_main.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/Widgets.h"
 #include "util/FailureReport.h"
 
 #include <QAbstractButton>
@@ -28,12 +29,8 @@ protected:
         window = std::make_unique<Form_main>(folder.path(), dialogs, report);
     }
 
-    template <typename T> T* find(const char* name)
-    {
-        T* w = window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << "no widget named " << name;
-        return w;
-    }
+    // Never null: a missing widget fails the test with its name (see child()).
+    template <typename T> T* find(const char* name) { return child<T>(*window, name); }
     void click(const char* name) { find<QAbstractButton>(name)->click(); }
     int page() { return find<QStackedWidget>("PageControl1")->currentIndex(); }
     QStringList items(const char* combo)

@@ -12,6 +12,7 @@
 #include "store/vorndata.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/Widgets.h"
 #include "util/FailureReport.h"
 #include "util/Trim.h"
 
@@ -79,7 +80,7 @@ TEST(CrashChild, FileAndDeleteUntilKilled)
     FailureReport report(dialogs, QStringLiteral("crash"));
     Form_main window(folder, dialogs, report);
     window.show();
-    auto button = [&](const char* name) { return window.findChild<QAbstractButton*>(QLatin1String(name)); };
+    auto button = [&](const char* name) { return child<QAbstractButton>(window, name); };
     button("BitBtn2")->click();
     std::printf("ready\n");
     std::fflush(stdout);
@@ -88,11 +89,10 @@ TEST(CrashChild, FileAndDeleteUntilKilled)
         const int rows = window.ADOQuery1().recordCount();
         if (rows == 0 || random.bounded(100) < 65) {
             const int source = int(random.bounded(kSources));
-            window.findChild<QComboBox*>(QStringLiteral("ComboBox1"))
-                ->setEditText(QStringLiteral("类别%1").arg(source % 3));
-            window.findChild<QLineEdit*>(QStringLiteral("Edit1"))->setText(QString::number(source));
-            window.findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(QStringLiteral("说明"));
-            window.findChild<QLineEdit*>(QStringLiteral("Edit3"))->setText(sourcePath(sources, source));
+            child<QComboBox>(window, "ComboBox1")->setEditText(QStringLiteral("类别%1").arg(source % 3));
+            child<QLineEdit>(window, "Edit1")->setText(QString::number(source));
+            child<QLineEdit>(window, "Edit2")->setText(QStringLiteral("说明"));
+            child<QLineEdit>(window, "Edit3")->setText(sourcePath(sources, source));
             button("Button2")->click();
         } else {
             window.ADOQuery1().moveTo(int(random.bounded(rows)));

@@ -2,9 +2,9 @@
 // input must give a picture or a PictureError with a message; anything else
 // (a crash, a sanitizer report, another exception, a null picture, a run
 // past the time or memory limit) is a finding.
+#include "picture/Decoders.h"
 #include "tests/fuzz/FuzzApplication.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "util/picture/Decoders.h"
 
 namespace {
 

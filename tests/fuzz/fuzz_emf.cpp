@@ -2,9 +2,9 @@
 // go to a file named .emf, and the loader hands them to the converter
 // process beside this executable. A converter that crashes or runs too long
 // must come back as a PictureError; this process must never go down.
+#include "picture/PictureLoader.h"
 #include "tests/fuzz/FuzzApplication.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "util/picture/PictureLoader.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 // process. This is the library the converter process exists to contain: its
 // crashes here are expected and are not ours.
 // tools/fuzz.sh runs this target to count them and does not fail on them.
-#include "util/picture/EmfToSvg.h"
+#include "picture/EmfToSvg.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "util/picture/PictureLoader.h"
+#include "picture/PictureLoader.h"
 
 #include <functional>
 

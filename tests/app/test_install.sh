@@ -2,7 +2,7 @@
 # The installed program: both executables side by side in a folder whose name
 # needs quoting, a store and picture folder already there left untouched by a
 # re-install, and a menu entry and metainfo that the desktop validators accept.
-#   install_test.sh SOURCE_DIR BUILD_DIR
+#   test_install.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source_dir=$1
 build_dir=$2

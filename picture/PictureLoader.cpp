@@ -1,6 +1,6 @@
-#include "util/picture/PictureLoader.h"
+#include "picture/PictureLoader.h"
 
-#include "util/picture/Decoders.h"
+#include "picture/Decoders.h"
 
 #include <QFile>
 #include <QFileInfo>

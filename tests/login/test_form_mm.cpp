@@ -1,12 +1,9 @@
 #include "login/Form_mm.h"
 
 #include "login/vornjiami.h"
-#include "store/Connection.h"
-#include "store/RecordSet.h"
-#include "store/Schema.h"
-#include "store/vorndata.h"
+#include "tests/store/StoreFixture.h"
 #include "tests/support/RecordingDialogs.h"
-#include "tests/support/TempFolder.h"
+#include "tests/support/Widgets.h"
 #include "util/FailureReport.h"
 #include "util/Trim.h"
 
@@ -15,15 +12,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 #include <memory>
-#include <stdexcept>
 
 namespace qb {
 namespace {
 
-using schema::kStorePassword;
 const QString kWrong = QStringLiteral("密码不对");
 const QString kEnterOld = QStringLiteral("请输入原码");
 const QString kMismatch = QStringLiteral("新密码两次不一致");
@@ -31,48 +27,33 @@ const QString kChanged = QStringLiteral("密码修改成功,请输入新密码�
 const QString kNoWide = QStringLiteral("新密码只能包含西欧字母（含带重音的字母）、数字和符号，不能有汉字、€ 等其他字符");
 const QString kTooLong = QStringLiteral("新密码最长36个字符");
 
-// A fresh encrypted store in a temp folder, connected like the main window's.
-struct Store
+void run(Connection& connection, const QString& statement)
 {
-    test::TempFolder folder;
-    QString path = folder.file(QStringLiteral("pj.db"));
-    Connection connection;
+    RecordSet query;
+    query.setConnection(&connection);
+    query.addSql(statement);
+    query.execSql();
+}
 
-    Store()
-    {
-        if (!vorndata::createDatabase(path, kStorePassword) ||
-            !vorndata::connect(connection, path, kStorePassword))
-            throw std::runtime_error("cannot create the test store");
-    }
+// The stored forms in `pass`, trimmed, in the engine's order.
+QStringList passRows(Connection& connection)
+{
+    RecordSet query;
+    query.setConnection(&connection);
+    if (!vorndata::openTable(query, schema::kPasswords))
+        return {QStringLiteral("<no table pass>")};
+    QStringList rows;
+    for (query.first(); !query.eof(); query.next())
+        rows.append(trimmed(query.fieldAsText(QStringLiteral("mm"))));
+    return rows;
+}
 
-    void run(const QString& statement)
-    {
-        RecordSet query;
-        query.setConnection(&connection);
-        query.addSql(statement);
-        query.execSql();
-    }
-
-    // The stored forms in `pass`, trimmed, in the engine's order.
-    QStringList passRows()
-    {
-        RecordSet query;
-        query.setConnection(&connection);
-        if (!vorndata::openTable(query, schema::kPasswords))
-            return {QStringLiteral("<no table pass>")};
-        QStringList rows;
-        for (query.first(); !query.eof(); query.next())
-            rows.append(trimmed(query.fieldAsText(QStringLiteral("mm"))));
-        return rows;
-    }
-
-    void storePasswords(const QStringList& storedForms)
-    {
-        run(schema::kCreatePasswords);
-        for (const QString& form : storedForms)
-            run(QStringLiteral("insert into pass values('%1')").arg(form));
-    }
-};
+void storePasswords(Connection& connection, const QStringList& storedForms)
+{
+    run(connection, schema::kCreatePasswords);
+    for (const QString& form : storedForms)
+        run(connection, QStringLiteral("insert into pass values('%1')").arg(form));
+}
 
 void sendKey(QWidget* target, Qt::Key key, const QString& text)
 {
@@ -82,10 +63,13 @@ void sendKey(QWidget* target, Qt::Key key, const QString& text)
     QApplication::sendEvent(target, &release);
 }
 
-class LoginDialog : public ::testing::Test
+// The login dialog on a fresh store, connected like the main window's.
+class LoginDialog : public test::StoreFixture
 {
 protected:
-    Store store;
+    QStringList passRows() { return qb::passRows(connection); }
+    void storePasswords(const QStringList& storedForms) { qb::storePasswords(connection, storedForms); }
+
     test::RecordingDialogs dialogs;
     FailureReport report{dialogs, QStringLiteral("Quillbox")};
     int mainShown = 0;
@@ -106,22 +90,10 @@ protected:
         form->show();
         return form;
     }
-    std::unique_ptr<Form_mm> open() { return open(store.connection); }
+    std::unique_ptr<Form_mm> open() { return open(connection); }
 
-    static QLineEdit* field(Form_mm& form, const char* name)
-    {
-        auto* edit = form.findChild<QLineEdit*>(QString::fromLatin1(name));
-        if (!edit)
-            throw std::runtime_error(std::string("no field ") + name);
-        return edit;
-    }
-    static QPushButton* button(Form_mm& form, const char* name)
-    {
-        auto* b = form.findChild<QPushButton*>(QString::fromLatin1(name));
-        if (!b)
-            throw std::runtime_error(std::string("no button ") + name);
-        return b;
-    }
+    static QLineEdit* field(Form_mm& form, const char* name) { return test::child<QLineEdit>(form, name); }
+    static QPushButton* button(Form_mm& form, const char* name) { return test::child<QPushButton>(form, name); }
     static void login(Form_mm& form, const QString& password)
     {
         field(form, "MaskEdit1")->setText(password);
@@ -143,10 +115,10 @@ protected:
 
 TEST_F(LoginDialog, FirstStartCreatesPassWithTheEncodedInitialPassword)
 {
-    ASSERT_EQ(store.passRows(), QStringList{"<no table pass>"});
+    ASSERT_EQ(passRows(), QStringList{"<no table pass>"});
     auto form = open();
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join('\n').toStdString();
-    EXPECT_EQ(store.passRows(), QStringList{"NTgzOTIw"});
+    EXPECT_EQ(passRows(), QStringList{"NTgzOTIw"});
 
     login(*form, QStringLiteral("583920"));
     EXPECT_EQ(mainShown, 1);
@@ -159,12 +131,12 @@ TEST_F(LoginDialog, FirstStartCreatesPassWithTheEncodedInitialPassword)
 
     // A second start finds the row and writes nothing.
     auto again = open();
-    EXPECT_EQ(store.passRows(), QStringList{"NTgzOTIw"});
+    EXPECT_EQ(passRows(), QStringList{"NTgzOTIw"});
 }
 
 TEST_F(LoginDialog, OnlyTheExactPasswordLogsIn)
 {
-    store.storePasswords({vornjiami::encode(QStringLiteral("Abc"))});
+    storePasswords({vornjiami::encode(QStringLiteral("Abc"))});
     const char* wrong[] = {"abc", "ABC", "Abc ", " Abc", "Ab", "Abcd", ""};
     for (const char* typed : wrong) {
         dialogs.infos.clear();
@@ -206,7 +178,7 @@ TEST_F(LoginDialog, WrongOldPasswordsInTheChangeAreaAreNotCountedAsAttempts)
     EXPECT_EQ(form->attempts(), 0);
     EXPECT_TRUE(field(*form, "MaskEdit1")->text().isEmpty());
     EXPECT_EQ(field(*form, "MaskEdit2")->text(), "new");
-    EXPECT_EQ(store.passRows(), QStringList{"NTgzOTIw"});
+    EXPECT_EQ(passRows(), QStringList{"NTgzOTIw"});
     EXPECT_TRUE(form->isVisible());
 
     // Two wrong logins after them still leave the third try.
@@ -226,7 +198,7 @@ TEST_F(LoginDialog, DifferingNewPasswordsChangeNothing)
     EXPECT_EQ(field(*form, "MaskEdit1")->text(), "583920");
     EXPECT_EQ(field(*form, "MaskEdit2")->text(), "new1");
     EXPECT_EQ(field(*form, "MaskEdit3")->text(), "new2");
-    EXPECT_EQ(store.passRows(), QStringList{"NTgzOTIw"});
+    EXPECT_EQ(passRows(), QStringList{"NTgzOTIw"});
 }
 
 TEST_F(LoginDialog, ChangeKeepsTheAttemptCount)
@@ -236,7 +208,7 @@ TEST_F(LoginDialog, ChangeKeepsTheAttemptCount)
     login(*form, QStringLiteral("y"));
     change(*form, QStringLiteral("583920"), QStringLiteral("abc"));
     EXPECT_EQ(dialogs.infos.last(), kChanged);
-    EXPECT_EQ(store.passRows(), QStringList{"YWJj"});
+    EXPECT_EQ(passRows(), QStringList{"YWJj"});
     for (const char* name : {"MaskEdit1", "MaskEdit2", "MaskEdit3"})
         EXPECT_TRUE(field(*form, name)->text().isEmpty()) << name;
     EXPECT_TRUE(form->isVisible());
@@ -256,7 +228,7 @@ TEST_F(LoginDialog, NewPasswordHoldsAtTheNextStart)
         EXPECT_EQ(mainShown, 1);
     }
     Connection restarted;
-    ASSERT_TRUE(vorndata::connect(restarted, store.path, kStorePassword));
+    ASSERT_TRUE(vorndata::connect(restarted, path, schema::kStorePassword));
     auto form = open(restarted);
     login(*form, QStringLiteral("583920"));
     login(*form, QStringLiteral("p@ss word"));
@@ -271,14 +243,14 @@ TEST_F(LoginDialog, EmptyNewPasswordIsStoredAndThenSaveDoesNothing)
         change(*form, QStringLiteral("583920"), QString());
         EXPECT_EQ(dialogs.infos, QStringList{kChanged});
     }
-    EXPECT_EQ(store.passRows(), QStringList{""});
+    EXPECT_EQ(passRows(), QStringList{""});
 
     Connection restarted;
-    ASSERT_TRUE(vorndata::connect(restarted, store.path, kStorePassword));
+    ASSERT_TRUE(vorndata::connect(restarted, path, schema::kStorePassword));
     auto form = open(restarted);
     change(*form, QString(), QStringLiteral("again"));
     EXPECT_EQ(dialogs.infos, QStringList{kChanged}) << "save must do nothing without a current password";
-    EXPECT_EQ(store.passRows(), QStringList{""});
+    EXPECT_EQ(passRows(), QStringList{""});
     login(*form, QString());
     EXPECT_EQ(mainShown, 1);
 }
@@ -323,7 +295,7 @@ TEST_F(LoginDialog, EscapeDoesNotCloseTheDialog)
 
 TEST_F(LoginDialog, StoredValueIsTrimmedBeforeDecoding)
 {
-    store.storePasswords({"  YWJj  "});
+    storePasswords({"  YWJj  "});
     auto form = open();
     login(*form, QStringLiteral("abc"));
     EXPECT_EQ(mainShown, 1);
@@ -331,12 +303,12 @@ TEST_F(LoginDialog, StoredValueIsTrimmedBeforeDecoding)
 
 TEST_F(LoginDialog, OnlyTheFirstOfTwoRowsIsReadAndChanged)
 {
-    store.storePasswords({vornjiami::encode("Abc"), vornjiami::encode("xyz")});
+    storePasswords({vornjiami::encode("Abc"), vornjiami::encode("xyz")});
     auto form = open();
     login(*form, QStringLiteral("xyz"));
     EXPECT_EQ(dialogs.infos, QStringList{kWrong});
     change(*form, QStringLiteral("Abc"), QStringLiteral("new"));
-    EXPECT_EQ(store.passRows(), (QStringList{vornjiami::encode("new"), vornjiami::encode("xyz")}));
+    EXPECT_EQ(passRows(), (QStringList{vornjiami::encode("new"), vornjiami::encode("xyz")}));
 }
 
 TEST_F(LoginDialog, RefusesNewPasswordsTheStoredFormCannotCarry)
@@ -358,7 +330,7 @@ TEST_F(LoginDialog, RefusesNewPasswordsTheStoredFormCannotCarry)
         change(*form, QStringLiteral("583920"), c.password);
         EXPECT_EQ(dialogs.infos, QStringList{c.message}) << c.password.size();
         EXPECT_EQ(field(*form, "MaskEdit2")->text(), c.password);
-        EXPECT_EQ(store.passRows(), QStringList{"NTgzOTIw"});
+        EXPECT_EQ(passRows(), QStringList{"NTgzOTIw"});
     }
     EXPECT_TRUE(dialogs.failures.isEmpty());
     login(*form, QStringLiteral("583920"));
@@ -373,7 +345,7 @@ TEST_F(LoginDialog, AcceptsTheLongestAndLatin1Passwords)
         {
             auto form = open();
             field(*form, "MaskEdit1")->setText(QString());
-            change(*form, vornjiami::decode(store.passRows().value(0)), password);
+            change(*form, vornjiami::decode(passRows().value(0)), password);
             EXPECT_EQ(dialogs.infos, QStringList{kChanged}) << password.size();
             EXPECT_TRUE(dialogs.failures.isEmpty()) << dialogs.failures.join('\n').toStdString();
         }
@@ -383,54 +355,68 @@ TEST_F(LoginDialog, AcceptsTheLongestAndLatin1Passwords)
     }
 }
 
-TEST_F(LoginDialog, FailedWriteKeepsTheOldPasswordEverywhere)
+// A write of the new password that fails, on a store of its own.
+struct WriteFailure
 {
-    const struct
-    {
-        const char* how;
-        std::function<void(Store&, Form_mm&)> breakWrite;
-        bool storeReadable;
-    } cases[] = {
-        {"record set closed",
-         [](Store&, Form_mm& form) { form.findChild<RecordSet*>(QStringLiteral("ADOQuery_mm"))->close(); },
-         true},
-        {"engine refuses the update",
-         [](Store& s, Form_mm&) {
-             s.run(QStringLiteral("create trigger refuse before update on pass "
-                                  "begin select raise(abort, 'refused by the test'); end"));
-         },
-         true},
-        {"table dropped", [](Store& s, Form_mm&) { s.run(QStringLiteral("drop table pass")); }, false},
-    };
-    for (const auto& c : cases) {
-        Store fresh;
-        test::RecordingDialogs boxes;
-        FailureReport failures(boxes, QStringLiteral("Quillbox"));
-        int shown = 0;
-        Form_mm form(
-            fresh.connection, boxes, failures, [&] { ++shown; }, [] {});
-        form.show();
-        c.breakWrite(fresh, form);
+    const char* how;
+    std::function<void(Connection&, Form_mm&)> breakWrite;
+    bool storeReadable;
+};
 
-        change(form, QStringLiteral("583920"), QStringLiteral("new"));
-        EXPECT_EQ(boxes.failures.size(), 1) << c.how;
-        EXPECT_FALSE(boxes.infos.contains(kChanged)) << c.how;
-        EXPECT_EQ(field(form, "MaskEdit1")->text(), "583920") << c.how;
-        EXPECT_EQ(field(form, "MaskEdit2")->text(), "new") << c.how;
-        EXPECT_EQ(field(form, "MaskEdit3")->text(), "new") << c.how;
-        auto* query = form.findChild<RecordSet*>(QStringLiteral("ADOQuery_mm"));
-        EXPECT_FALSE(query->editing()) << c.how << ": a half-made edit would be posted later";
-        if (c.storeReadable) {
-            EXPECT_EQ(fresh.passRows(), QStringList{"NTgzOTIw"}) << c.how;
-        }
-
-        login(form, QStringLiteral("new"));
-        EXPECT_EQ(boxes.infos, QStringList{kWrong}) << c.how << ": the new password must not be in use";
-        EXPECT_EQ(shown, 0) << c.how;
-        login(form, QStringLiteral("583920"));
-        EXPECT_EQ(shown, 1) << c.how;
-    }
+void PrintTo(const WriteFailure& c, std::ostream* os)
+{
+    *os << c.how;
 }
+
+class FailedWrite : public LoginDialog, public ::testing::WithParamInterface<WriteFailure>
+{
+};
+
+TEST_P(FailedWrite, KeepsTheOldPasswordEverywhere)
+{
+    const WriteFailure& c = GetParam();
+    test::RecordingDialogs boxes;
+    FailureReport failures(boxes, QStringLiteral("Quillbox"));
+    int shown = 0;
+    Form_mm form(
+        connection, boxes, failures, [&] { ++shown; }, [] {});
+    form.show();
+    c.breakWrite(connection, form);
+
+    change(form, QStringLiteral("583920"), QStringLiteral("new"));
+    EXPECT_EQ(boxes.failures.size(), 1) << c.how;
+    EXPECT_FALSE(boxes.infos.contains(kChanged)) << c.how;
+    EXPECT_EQ(field(form, "MaskEdit1")->text(), "583920") << c.how;
+    EXPECT_EQ(field(form, "MaskEdit2")->text(), "new") << c.how;
+    EXPECT_EQ(field(form, "MaskEdit3")->text(), "new") << c.how;
+    auto* query = test::child<RecordSet>(form, "ADOQuery_mm");
+    EXPECT_FALSE(query->editing()) << c.how << ": a half-made edit would be posted later";
+    if (c.storeReadable) {
+        EXPECT_EQ(passRows(), QStringList{"NTgzOTIw"}) << c.how;
+    }
+
+    login(form, QStringLiteral("new"));
+    EXPECT_EQ(boxes.infos, QStringList{kWrong}) << c.how << ": the new password must not be in use";
+    EXPECT_EQ(shown, 0) << c.how;
+    login(form, QStringLiteral("583920"));
+    EXPECT_EQ(shown, 1) << c.how;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LoginDialog, FailedWrite,
+    ::testing::Values(
+        WriteFailure{"record set closed",
+                     [](Connection&, Form_mm& form) { test::child<RecordSet>(form, "ADOQuery_mm")->close(); },
+                     true},
+        WriteFailure{"engine refuses the update",
+                     [](Connection& connection, Form_mm&) {
+                         run(connection, QStringLiteral("create trigger refuse before update on pass "
+                                                        "begin select raise(abort, 'refused by the test'); end"));
+                     },
+                     true},
+        WriteFailure{"table dropped",
+                     [](Connection& connection, Form_mm&) { run(connection, QStringLiteral("drop table pass")); },
+                     false}));
 
 TEST_F(LoginDialog, FoldsOutToTheExpandedOuterHeight)
 {

@@ -1,9 +1,9 @@
 // Hostile and huge pictures: each is shown box-sized or refused with a
 // message, within the decoders' budgets of memory and work.
 #include "controls/ImageBox.h"
+#include "picture/PictureLoader.h"
 #include "tests/picture/PictureFiles.h"
 #include "tests/support/TempFolder.h"
-#include "util/picture/PictureLoader.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "util/picture/EmfToSvg.h"
+#include "picture/EmfToSvg.h"
 
 #include <cstdlib>
 #include <emf2svg.h>

@@ -1,4 +1,4 @@
-#include "util/vornDialogs.h"
+#include "util/MessageBoxDialogs.h"
 
 #include <QMessageBox>
 

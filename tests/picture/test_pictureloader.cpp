@@ -1,8 +1,7 @@
-#include "util/picture/PictureLoader.h"
+#include "picture/PictureLoader.h"
 #include "tests/picture/PictureFiles.h"
 #include "tests/support/TempFolder.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QStringEncoder>
@@ -386,14 +385,4 @@ TEST(PictureLoader, RandomlyDamagedFilesDecodeOrFailWithAMessage)
             }
         }
     }
-}
-
-int main(int argc, char** argv)
-{
-    // Metafile text needs fonts, the EMF converter is found beside this
-    // executable and the image box is a widget: all need the application
-    // object.
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -20,15 +20,6 @@
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "test_FileDropPan";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
-
 // What a file manager puts on the clipboard for a drag of files: the URLs and,
 // as most do, the same names as plain text, which a line edit would insert.
 std::unique_ptr<QMimeData> fileDrag(const QStringList& paths, const QString& text = QStringLiteral("typed"))
@@ -87,7 +78,6 @@ class FileDropPanTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        app();
         window = std::make_unique<QWidget>();
         window->resize(1000, 340);
         panel = new TAIFileDropPan(window.get());

@@ -1,7 +1,7 @@
 // Converts one EMF picture, read from standard input, to SVG on standard
 // output. The program starts this per picture so that a damaged file cannot
 // take the program down with it. Exit status 0 on success.
-#include "util/picture/EmfToSvg.h"
+#include "picture/EmfToSvg.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "util/picture/Decoders.h"
+#include "picture/Decoders.h"
 
 #include <algorithm>
 #include <cstdarg>

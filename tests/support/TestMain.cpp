@@ -1,0 +1,105 @@
+// The main of every test executable, in place of gtest_main's: the
+// application object exists before the first test and lives until the last.
+// qb_test() in tests/CMakeLists.txt picks its kind with QB_TEST_QAPP:
+//   0  QCoreApplication, for tests without a GUI
+//   1  QGuiApplication, for fonts, images and the cursor
+//   2  QApplication with the program's font substitutions, for widgets
+// With QB_TEST_REAL_DISPLAY the tests run on an Xvfb and openbox of their own
+// instead of the offscreen platform, and skip when either is missing.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+#if QB_TEST_REAL_DISPLAY
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <cstdio>
+#endif
+
+#if QB_TEST_QAPP == 0
+using TestApplication = QCoreApplication;
+#elif QB_TEST_QAPP == 1
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#elif QB_TEST_QAPP == 2
+#include "util/Fonts.h"
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#error "QB_TEST_QAPP must be 0, 1 or 2"
+#endif
+
+namespace {
+QtMessageHandler previousHandler = nullptr;
+
+// The offscreen platform warns on every fixed-size window; the noise would
+// bury real warnings.
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (!message.contains(QLatin1String("propagateSizeHints")))
+        previousHandler(type, context, message);
+}
+
+int runTests(int argc, char** argv)
+{
+    TestApplication app(argc, argv);
+#if QB_TEST_QAPP == 2
+    qb::substituteFonts();
+#endif
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+#if QB_TEST_REAL_DISPLAY
+// An X server and a window manager for this process alone, on a display of
+// its own so that tests running side by side do not meet. Killed on exit.
+class RealDisplay
+{
+public:
+    bool start()
+    {
+        const QString xvfb = QStandardPaths::findExecutable("Xvfb");
+        const QString openbox = QStandardPaths::findExecutable("openbox");
+        if (xvfb.isEmpty() || openbox.isEmpty())
+            return false;
+        const QString display = QStringLiteral(":%1").arg(140 + QCoreApplication::applicationPid() % 100);
+        m_server.start(xvfb, {display, "-screen", "0", "1280x900x24", "-nolisten", "tcp"});
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(display.mid(1));
+        for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i)
+            QThread::msleep(50);
+        qputenv("DISPLAY", display.toLatin1());
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        m_manager.start(openbox, {});
+        QThread::msleep(500);
+        return true;
+    }
+    ~RealDisplay()
+    {
+        for (QProcess* p : {&m_manager, &m_server}) {
+            p->kill();
+            p->waitForFinished();
+        }
+    }
+
+private:
+    QProcess m_server;
+    QProcess m_manager;
+};
+#endif
+} // namespace
+
+int main(int argc, char** argv)
+{
+#if QB_TEST_REAL_DISPLAY
+    RealDisplay display;
+    if (!display.start()) {
+        std::printf("Xvfb or openbox missing: skipped\n");
+        return 77;
+    }
+#endif
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    previousHandler = qInstallMessageHandler(quietHandler);
+    return runTests(argc, argv);
+}
