@@ -119,15 +119,23 @@ void Form_main::Button4Click()
 }
 
 // A receipt names a picture the way the display reads its name: trimmed. The
-// engine finds the receipts whose name holds the picture's name; the trimmed
-// comparison picks among those few.
+// engine's index on the picture names yields the receipts whose name could
+// read so: those that start with the name, those that start with a blank or
+// a control character, and values that are no text (numbers sort before
+// every text, blobs after). The trimmed comparison picks among those few.
 bool Form_main::pictureStillNamed(const QString& picture)
 {
     QString quoted = picture;
     quoted.replace(u'\'', QStringLiteral("''"));
+    // The first text after every text that starts with the name.
+    QByteArray past = picture.toUtf8();
+    past.back() = char(past.back() + 1);
     RecordSet others;
     others.setConnection(&m_connection);
-    others.selectFrom(schema::kReceipts, QStringLiteral("instr(%1, '%2') > 0").arg(kPicture, quoted));
+    others.addSql(
+        QStringLiteral("select * from %1 where %2 < '!' or (%2 >= '%3' and %2 < cast(x'%4' as text)) "
+                       "or %2 >= x''")
+            .arg(schema::kReceipts, kPicture, quoted, QString::fromLatin1(past.toHex())));
     others.open();
     for (others.first(); !others.eof(); others.next())
         if (trimmed(others.fieldAsText(kPicture)) == picture)

@@ -122,6 +122,8 @@ void Form_main::connectHandlers()
 
     connect(ui->Button5, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_main::Button5Click));
     ui->ListBox1->setModel(&m_results);
+    // Lines shown from the receipts' copy stay as they were found when the copy changes.
+    m_receiptIndex.setBeforeChange([this] { m_results.keepLines(); });
     ui->ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The view moves the current line before it selects it, so the
     // selection, not the current line, tells which line the user chose.

@@ -50,13 +50,13 @@ TextLines scanForReceipts(Connection& connection, const QString& category, const
     return lines;
 }
 
-TextLines findReceipts(ReceiptIndex& index, Connection& connection, const QString& category,
-                       const QString& text)
+FoundReceipts findReceipts(ReceiptIndex& index, Connection& connection, const QString& category,
+                           const QString& text)
 {
     try {
         return index.search(category, text);
     } catch (const StoreError&) {
-        return scanForReceipts(connection, category, text);
+        return FoundReceipts(scanForReceipts(connection, category, text));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/FoundReceipts.h"
 #include "util/TextLines.h"
 
 #include <QString>
@@ -24,8 +25,8 @@ QString receiptNumberCondition(const QString& number);
 // The search's result lines, "<number>|<trimmed title>" in number order:
 // from the copy in memory, or, when that cannot be had, from the store by
 // the search's statement (whose failure then goes to the caller).
-TextLines findReceipts(ReceiptIndex& index, Connection& connection, const QString& category,
-                       const QString& text);
+FoundReceipts findReceipts(ReceiptIndex& index, Connection& connection, const QString& category,
+                           const QString& text);
 
 // The same lines read by the search's statement, a scan of the whole store.
 TextLines scanForReceipts(Connection& connection, const QString& category, const QString& text);

@@ -2,7 +2,7 @@
 
 namespace qb {
 
-void ResultList::setLines(TextLines lines)
+void ResultList::setLines(FoundReceipts lines)
 {
     beginResetModel();
     m_lines = std::move(lines);

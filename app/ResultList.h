@@ -1,6 +1,6 @@
 #pragma once
 
-#include "util/TextLines.h"
+#include "store/FoundReceipts.h"
 
 #include <QAbstractListModel>
 
@@ -13,14 +13,16 @@ class ResultList : public QAbstractListModel
 public:
     using QAbstractListModel::QAbstractListModel;
 
-    void setLines(TextLines lines);
+    void setLines(FoundReceipts lines);
     QString line(int row) const { return m_lines.at(row); }
+    // Reads lines that come from the receipts' copy out of it.
+    void keepLines() { m_lines.keep(); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
-    TextLines m_lines;
+    FoundReceipts m_lines;
 };
 
 } // namespace qb

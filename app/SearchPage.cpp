@@ -12,7 +12,8 @@ namespace qb {
 
 void Form_main::Button5Click()
 {
-    TextLines lines = findReceipts(m_receiptIndex, m_connection, ui->ComboBox2->currentText(), ui->Edit4->text());
+    FoundReceipts lines =
+        findReceipts(m_receiptIndex, m_connection, ui->ComboBox2->currentText(), ui->Edit4->text());
     m_fillingResults = true;
     m_results.setLines(std::move(lines));
     m_fillingResults = false;

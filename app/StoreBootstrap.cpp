@@ -71,7 +71,9 @@ void createStore(const QString& programFolder, const QString& storePath)
         ddl.setConnection(&creating);
         complete = vorndata::connect(creating, temporary, schema::kStorePassword) &&
                    vorndata::execute(ddl, schema::kCreateCategories) &&
-                   vorndata::execute(ddl, schema::kCreateReceipts);
+                   vorndata::execute(ddl, schema::kCreateReceipts) &&
+                   vorndata::execute(ddl, schema::kCreateNumberIndex) &&
+                   vorndata::execute(ddl, schema::kCreatePictureIndex);
     }
     // A store that another start put in place meanwhile is kept as it is.
     if (!complete || moveWithoutReplacing(temporary, storePath) != 0)
@@ -98,7 +100,15 @@ void bootstrapStore(const QString& programFolder, Connection& connection, Record
             throw InOutError(InOutError::codeForErrno(errno));
     }
 
-    vorndata::connect(connection, storePath, schema::kStorePassword);
+    if (vorndata::connect(connection, storePath, schema::kStorePassword)) {
+        // A store made before the indexes existed gets them now, once; where
+        // that cannot be done (a store opened read-only, a busy peer) the
+        // program works without them, only slower.
+        RecordSet ddl;
+        ddl.setConnection(&connection);
+        vorndata::execute(ddl, schema::kCreateNumberIndex);
+        vorndata::execute(ddl, schema::kCreatePictureIndex);
+    }
     vorndata::openTable(receipts, schema::kReceipts);
     vorndata::openTable(categories, schema::kCategories);
 }

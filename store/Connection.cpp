@@ -101,9 +101,10 @@ void Connection::setConnected(bool wanted)
         throw StoreError(QStringLiteral("Could not find file '%1'").arg(m_filePath));
     sqlite3* db = openKeyed(m_filePath, m_password, SQLITE_OPEN_READWRITE);
     sqlite3_busy_timeout(db, 2000);
-    // Whole-table scans (a text search over every receipt) decrypt every page;
-    // a larger page cache keeps repeated scans close to the plain engine's speed.
-    sqlite3_exec(db, "PRAGMA cache_size = -32768", nullptr, nullptr, nullptr);
+    // A page cache of a few megabytes: repeated searches look in the
+    // receipts' copy in memory, not in the file, and a larger cache would
+    // only hold pages a scan of a large store passes once.
+    sqlite3_exec(db, "PRAGMA cache_size = -4096", nullptr, nullptr, nullptr);
     jet::installLike(db);
     jet::installSameText(db);
     sqlite3_update_hook(db, &Connection::rowChanged, this);

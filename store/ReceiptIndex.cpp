@@ -6,6 +6,7 @@
 #include "store/StoreError.h"
 #include "util/Trim.h"
 
+#include <QChar>
 #include <algorithm>
 #include <cstring>
 #include <sqlcipher/sqlite3.h>
@@ -22,27 +23,46 @@ constexpr char kFieldEnd = '\xFF';
 // the store costs time; the search then goes to the store.
 constexpr size_t kMostFoldedBytes = size_t(1) << 30;
 
+void appendCode(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out.push_back(char(c));
+    } else if (c < 0x800) {
+        out.push_back(char(0xC0 | (c >> 6)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(char(0xE0 | (c >> 12)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(char(0xF0 | ((c >> 18) & 0x07)));
+        out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(char(0x80 | (c & 0x3F)));
+    }
+}
+
 // Folded characters as bytes, one UTF-8-like sequence each (surrogates and
 // the codes above Unicode included): a byte match of one folded text in
-// another is a match of their characters.
+// another is a match of their characters. The characters are read from the
+// bytes exactly as the store's LIKE reads them (LikePattern::foldUtf8).
 void appendFolded(std::string& out, const char* text, int bytes)
 {
-    for (char32_t c : jet::LikePattern::foldUtf8(text, bytes)) {
-        if (c < 0x80) {
-            out.push_back(char(c));
-        } else if (c < 0x800) {
-            out.push_back(char(0xC0 | (c >> 6)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(char(0xE0 | (c >> 12)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(char(0xF0 | ((c >> 18) & 0x07)));
-            out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (c & 0x3F)));
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    int i = 0;
+    while (i < bytes) {
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            out.push_back(char(b >= 'A' && b <= 'Z' ? b + 32 : b));
+            ++i;
+            continue;
         }
+        const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+        char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : extra == 1 ? (b & 0x1F) : 0xFFFD;
+        ++i;
+        for (int k = 0; k < extra && i < bytes; ++k, ++i)
+            c = (c << 6) | (s[i] & 0x3F);
+        appendCode(out, char32_t(QChar::toCaseFolded(uint(c))));
     }
 }
 
@@ -51,6 +71,29 @@ std::string folded(const QByteArray& utf8)
     std::string out;
     appendFolded(out, utf8.constData(), int(utf8.size()));
     return out;
+}
+
+// Whether a text that folds to itself also reads as itself, trimmed: it
+// neither starts nor ends with a blank or control character, and has none of
+// the sequences that reading it as UTF-8 replaces (surrogates, codes above
+// Unicode, a byte-order mark, the last codes of the plane). Anything else
+// takes the long way.
+bool readsAsItIs(std::string_view text)
+{
+    if (text.empty())
+        return true;
+    if (static_cast<unsigned char>(text.front()) <= 0x20 || static_cast<unsigned char>(text.back()) <= 0x20)
+        return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0xED)
+            continue;
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if ((b == 0xED && next >= 0xA0) || (b == 0xEF && (next == 0xBB || next == 0xBF)) ||
+            (b == 0xF4 && next >= 0x90) || b >= 0xF5)
+            return false;
+    }
+    return true;
 }
 
 // A category compares as "=" does in the store: folded, trailing blanks aside.
@@ -166,9 +209,9 @@ ReceiptIndex::Row ReceiptIndex::makeRow(std::int64_t id, const unsigned char* ca
 
     // The result line shows the title trimmed, as read; most titles read
     // the same folded, and are not kept twice.
-    const QByteArray shown =
-        trimmed(QString::fromUtf8(reinterpret_cast<const char*>(title), title ? titleBytes : 0)).toUtf8();
-    if (std::string_view(shown.constData(), size_t(shown.size())) != foldedTitle) {
+    const std::string_view raw(reinterpret_cast<const char*>(title), title ? size_t(titleBytes) : 0);
+    if (raw != foldedTitle || !readsAsItIs(raw)) {
+        const QByteArray shown = trimmed(QString::fromUtf8(raw.data(), qsizetype(raw.size()))).toUtf8();
         row.title = std::uint32_t(m_titles.size());
         const auto length = std::uint32_t(shown.size());
         m_titles.append(reinterpret_cast<const char*>(&length), sizeof length);
@@ -274,10 +317,13 @@ void ReceiptIndex::bringUpToDate()
         const bool stale = m_session != m_connection.session() ||
                            m_connection.dataVersion() != m_dataVersion ||
                            m_connection.totalChanges() - m_connection.reportedChanges() != m_unreported;
-        if (stale || m_changed.size() > m_rows.size() / 8 + 64)
+        if (stale || m_changed.size() > m_rows.size() / 8 + 64) {
+            changing();
             forget();
+        }
     }
     if (!m_loaded) {
+        changing();
         load();
         return;
     }
@@ -286,6 +332,7 @@ void ReceiptIndex::bringUpToDate()
         ids.swap(m_changed);
         std::sort(ids.begin(), ids.end());
         ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+        changing();
         try {
             reread(ids);
         } catch (...) {
@@ -293,8 +340,10 @@ void ReceiptIndex::bringUpToDate()
             throw;
         }
     }
-    if (!m_inOrder || m_unused > m_folded.size() / 2)
+    if (!m_inOrder || m_unused > m_folded.size() / 2) {
+        changing();
         compact();
+    }
 }
 
 std::string_view ReceiptIndex::displayTitle(const Row& row) const
@@ -314,17 +363,51 @@ bool ReceiptIndex::holds(const Row& row, const std::string& needle) const
     return memmem(m_folded.data() + row.start, row.end - row.start, needle.data(), needle.size()) != nullptr;
 }
 
-void ReceiptIndex::appendLine(TextLines& lines, const Row& row) const
+void ReceiptIndex::appendLine(TextLines& lines, std::uint32_t position) const
 {
+    const Row& row = m_rows[position];
     char number[24];
     const int digits = std::snprintf(number, sizeof number, "%lld", static_cast<long long>(row.id));
     lines.append({std::string_view(number, size_t(digits)), "|", displayTitle(row)});
 }
 
-TextLines ReceiptIndex::search(const QString& category, const QString& text)
+void ReceiptIndex::changing()
+{
+    if (m_beforeChange)
+        m_beforeChange();
+}
+
+QString FoundReceipts::at(int line) const
+{
+    if (!m_index)
+        return m_lines.at(line);
+    TextLines one;
+    m_index->appendLine(one, m_rows[size_t(line)]);
+    return one.at(0);
+}
+
+void FoundReceipts::keep()
+{
+    if (!m_index)
+        return;
+    TextLines lines;
+    lines.reserve(m_rows.size(), qsizetype(m_rows.size()) * 32);
+    for (const std::uint32_t row : m_rows)
+        m_index->appendLine(lines, row);
+    m_lines = std::move(lines);
+    m_index = nullptr;
+    m_rows = {};
+}
+
+FoundReceipts ReceiptIndex::search(const QString& category, const QString& text)
 {
     bringUpToDate();
-    TextLines lines;
+    return find(category, text);
+}
+
+FoundReceipts ReceiptIndex::find(const QString& category, const QString& text) const
+{
+    std::vector<std::uint32_t> lines;
     const std::string needle = folded(text.toUtf8());
     const bool byCategory = !category.isEmpty();
     std::uint32_t wanted = kNoCategory;
@@ -333,17 +416,17 @@ TextLines ReceiptIndex::search(const QString& category, const QString& text)
         const std::string key = categoryKey(utf8.constData(), int(utf8.size()));
         const auto found = std::find(m_categories.begin(), m_categories.end(), key);
         if (found == m_categories.end())
-            return lines;
+            return FoundReceipts(*this, {});
         wanted = std::uint32_t(found - m_categories.begin());
     }
 
     if (needle.empty() || byCategory) {
         if (!byCategory)
-            lines.reserve(m_rows.size(), qsizetype(m_rows.size()) * 32);
-        for (const Row& row : m_rows)
-            if ((!byCategory || row.category == wanted) && (needle.empty() || holds(row, needle)))
-                appendLine(lines, row);
-        return lines;
+            lines.reserve(m_rows.size());
+        for (size_t i = 0; i < m_rows.size(); ++i)
+            if ((!byCategory || m_rows[i].category == wanted) && (needle.empty() || holds(m_rows[i], needle)))
+                lines.push_back(std::uint32_t(i));
+        return FoundReceipts(*this, std::move(lines));
     }
 
     // The text alone: one pass over all folded texts, which lie in id order;
@@ -360,13 +443,13 @@ TextLines ReceiptIndex::search(const QString& category, const QString& text)
                                [](std::uint32_t offset, const Row& r) { return offset < r.start; });
         // `row` is now the first row that starts after the match.
         if (row != m_rows.begin() && at < std::prev(row)->end && at >= std::prev(row)->start) {
-            appendLine(lines, *std::prev(row));
+            lines.push_back(std::uint32_t(std::prev(row) - m_rows.begin()));
             from = std::prev(row)->end;
         } else {
             from = row == m_rows.end() ? m_folded.size() : row->start;
         }
     }
-    return lines;
+    return FoundReceipts(*this, std::move(lines));
 }
 
 } // namespace qb

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "store/FoundReceipts.h"
 #include "util/TextLines.h"
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,7 +37,12 @@ public:
     // description holds `text` (when not empty), in number order, as result
     // lines "<number>|<trimmed title>". Throws StoreError when the store
     // cannot be read.
-    TextLines search(const QString& category, const QString& text);
+    FoundReceipts search(const QString& category, const QString& text);
+
+    // Called before the copy changes, while earlier results can still be read.
+    void setBeforeChange(std::function<void()> beforeChange) { m_beforeChange = std::move(beforeChange); }
+    // The result line of the row at `position` of the copy as it stands.
+    void appendLine(TextLines& lines, std::uint32_t position) const;
 
     // Whether the copy is in memory, and what it costs.
     bool loaded() const { return m_loaded; }
@@ -55,7 +62,6 @@ private:
     static constexpr std::uint32_t kNoCategory = UINT32_MAX;
     static constexpr std::uint32_t kFoldedTitle = UINT32_MAX;
 
-    void bringUpToDate();
     void load();
     void reread(const std::vector<std::int64_t>& ids);
     void compact();
@@ -65,10 +71,13 @@ private:
     std::uint32_t categoryNumber(const std::string& folded);
     std::string_view displayTitle(const Row& row) const;
     bool holds(const Row& row, const std::string& needle) const;
-    void appendLine(TextLines& lines, const Row& row) const;
+    void bringUpToDate();
+    FoundReceipts find(const QString& category, const QString& text) const;
+    void changing();
 
     Connection& m_connection;
     int m_watch = 0;
+    std::function<void()> m_beforeChange;
     bool m_loaded = false;
     int m_loads = 0;
     // What the copy was read from: the connection's session, the file's

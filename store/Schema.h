@@ -32,6 +32,14 @@ inline const QString kCreateCategories =
 inline const QString kCreateReceipts = QStringLiteral(
     "create table pj(ID  COUNTER   PRIMARY   KEY,类别 char(50),票据标题 char(50),说明 memo,图片 char(50))");
 
+// Indexes of the program's own, beside the tables: the receipts' numbers in
+// order (a list of every receipt reads these instead of every row) and their
+// picture names (a delete asks whether another receipt names its picture).
+// An outside program that writes the tables keeps them up to date itself.
+inline const QString kCreateNumberIndex = QStringLiteral("create index if not exists pj_id_order on pj(ID)");
+inline const QString kCreatePictureIndex =
+    QStringLiteral("create index if not exists pj_picture on pj(图片)");
+
 inline const QString kCreatePasswords = QStringLiteral("create table pass(mm char(50))");
 
 } // namespace qb::schema

@@ -9,7 +9,7 @@ namespace qb {
 
 // A long list of short texts kept as their UTF-8 bytes in one buffer: a
 // million result lines cost their bytes and an offset each, not a million
-// separate strings.
+// separate strings. All lines together hold less than 4 GB.
 class TextLines
 {
 public:
@@ -18,8 +18,8 @@ public:
 
     QString at(int index) const
     {
-        const qsizetype begin = index == 0 ? 0 : m_ends[size_t(index) - 1];
-        return QString::fromUtf8(m_bytes.constData() + begin, m_ends[size_t(index)] - begin);
+        const quint32 begin = index == 0 ? 0 : m_ends[size_t(index) - 1];
+        return QString::fromUtf8(m_bytes.constData() + begin, qsizetype(m_ends[size_t(index)] - begin));
     }
 
     void reserve(size_t lines, qsizetype bytes)
@@ -33,17 +33,17 @@ public:
     {
         for (std::string_view piece : pieces)
             m_bytes.append(piece.data(), qsizetype(piece.size()));
-        m_ends.push_back(m_bytes.size());
+        m_ends.push_back(quint32(m_bytes.size()));
     }
     void append(const QString& line)
     {
         m_bytes.append(line.toUtf8());
-        m_ends.push_back(m_bytes.size());
+        m_ends.push_back(quint32(m_bytes.size()));
     }
 
 private:
     QByteArray m_bytes;
-    std::vector<qsizetype> m_ends;
+    std::vector<quint32> m_ends;
 };
 
 } // namespace qb

@@ -109,6 +109,18 @@ double peakMegabytes()
     return double(usage.ru_maxrss) / 1024.0;
 }
 
+// Resident memory now, in MB.
+double residentMegabytes()
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
 void row(const char* what, double ms, const QString& note = QString())
 {
     // Padded by display width: a Chinese character takes two columns.
@@ -117,7 +129,7 @@ void row(const char* what, double ms, const QString& note = QString())
     for (QChar ch : label)
         width += ch.unicode() >= 0x2E80 ? 2 : 1;
     label += QString(std::max(0, 36 - width), u' ');
-    std::printf("  %s %10.1f ms  %s\n", qPrintable(label), ms, qPrintable(note));
+    std::printf("  %s %10.1f ms %7.0f MB  %s\n", qPrintable(label), ms, residentMegabytes(), qPrintable(note));
     std::fflush(stdout);
 }
 
