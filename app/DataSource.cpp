@@ -8,6 +8,9 @@ namespace qb {
 
 DataSource::DataSource(RecordSet& dataSet, QObject* parent) : QAbstractTableModel(parent), m_dataSet(dataSet)
 {
+    m_readAhead.setSingleShot(true);
+    m_readAhead.setInterval(0);
+    connect(&m_readAhead, &QTimer::timeout, this, &DataSource::readAhead);
     connect(&dataSet, &RecordSet::reset, this, &DataSource::resetAll);
     connect(&dataSet, &RecordSet::rowInserted, this, [this](int row) {
         if (!m_showing)
@@ -46,6 +49,23 @@ void DataSource::resetAll()
     m_rows = rows;
     m_markedRow = marked;
     endResetModel();
+    if (m_showing)
+        m_readAhead.start();
+}
+
+// The grid's record set reads the ids of the rows it shows; the rest are
+// read a piece at a time while nothing else happens, so that the first jump
+// to the end (a receipt just filed) finds them read.
+void DataSource::readAhead()
+{
+    bool more = false;
+    try {
+        more = m_dataSet.active() && m_dataSet.readAhead(65536);
+    } catch (...) {
+        // Reading ahead is a favour; the rows' own reading reports failures.
+    }
+    if (more)
+        m_readAhead.start();
 }
 
 void DataSource::setShowing(bool showing)

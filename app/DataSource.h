@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QTimer>
 #include <exception>
 
 namespace qb {
@@ -37,12 +38,14 @@ signals:
 private:
     void resetAll();
     void markCurrent(int row);
+    void readAhead();
 
     RecordSet& m_dataSet;
     int m_rows = 0;
     int m_markedRow = -1;
     bool m_showing = false;
     mutable bool m_readFailed = false;
+    QTimer m_readAhead;
 };
 
 } // namespace qb

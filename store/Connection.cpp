@@ -99,7 +99,8 @@ void Connection::setConnected(bool wanted)
     // The engine would create a missing file; a store that is not there is a failure.
     if (!QFileInfo(m_filePath).isFile())
         throw StoreError(QStringLiteral("Could not find file '%1'").arg(m_filePath));
-    sqlite3* db = openKeyed(m_filePath, m_password, SQLITE_OPEN_READWRITE);
+    // One thread uses a connection: the engine's lock per call is not needed.
+    sqlite3* db = openKeyed(m_filePath, m_password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
     sqlite3_busy_timeout(db, 2000);
     // A page cache of a few megabytes: repeated searches look in the
     // receipts' copy in memory, not in the file, and a larger cache would

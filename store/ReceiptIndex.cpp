@@ -42,18 +42,53 @@ void appendCode(std::string& out, char32_t c)
     }
 }
 
+// Which characters of the first plane fold to themselves: most of a text
+// (Chinese above all) is then copied as it is.
+struct Unfolded
+{
+    std::vector<char> same = std::vector<char>(0x10000);
+    Unfolded()
+    {
+        for (uint c = 0; c < 0x10000; ++c)
+            same[c] = char(QChar::toCaseFolded(c) == c);
+    }
+};
+
 // Folded characters as bytes, one UTF-8-like sequence each (surrogates and
 // the codes above Unicode included): a byte match of one folded text in
 // another is a match of their characters. The characters are read from the
 // bytes exactly as the store's LIKE reads them (LikePattern::foldUtf8).
 void appendFolded(std::string& out, const char* text, int bytes)
 {
+    static const Unfolded unfolded;
     const auto* s = reinterpret_cast<const unsigned char*>(text);
     int i = 0;
     while (i < bytes) {
+        // The longest run that folds to itself goes in one piece: ASCII but
+        // capitals, and whole three-byte sequences of characters without case.
+        const int run = i;
+        while (i < bytes) {
+            const unsigned char b = s[i];
+            if (b < 0x80) {
+                if (b >= 'A' && b <= 'Z')
+                    break;
+                ++i;
+            } else if (b >= 0xE0 && b < 0xF0 && i + 2 < bytes && (s[i + 1] & 0xC0) == 0x80 &&
+                       (s[i + 2] & 0xC0) == 0x80) {
+                const char32_t c = char32_t((b & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F));
+                if (c < 0x800 || !unfolded.same[c])
+                    break;
+                i += 3;
+            } else {
+                break;
+            }
+        }
+        out.append(text + run, size_t(i - run));
+        if (i >= bytes)
+            break;
         const unsigned char b = s[i];
         if (b < 0x80) {
-            out.push_back(char(b >= 'A' && b <= 'Z' ? b + 32 : b));
+            out.push_back(char(b + 32)); // a capital
             ++i;
             continue;
         }
@@ -168,7 +203,8 @@ size_t ReceiptIndex::memoryBytes() const
     size_t categories = 0;
     for (const std::string& c : m_categories)
         categories += c.capacity() + sizeof c;
-    return m_rows.capacity() * sizeof(Row) + m_folded.capacity() + m_titles.capacity() + categories;
+    // Room reserved but never written takes no memory.
+    return m_rows.size() * sizeof(Row) + m_folded.size() + m_titles.size() + categories;
 }
 
 void ReceiptIndex::forget()
@@ -179,6 +215,7 @@ void ReceiptIndex::forget()
     m_folded = {};
     m_titles = {};
     m_categories = {};
+    m_storedCategories = {};
     m_inOrder = true;
     m_unused = 0;
 }
@@ -197,8 +234,17 @@ ReceiptIndex::Row ReceiptIndex::makeRow(std::int64_t id, const unsigned char* ca
                                         const unsigned char* description, int descriptionBytes)
 {
     Row row{id, std::uint32_t(m_folded.size()), 0, kNoCategory, kFoldedTitle};
-    if (category)
-        row.category = categoryNumber(categoryKey(reinterpret_cast<const char*>(category), categoryBytes));
+    if (category) {
+        // Categories repeat: each one as stored is folded once.
+        std::string stored(reinterpret_cast<const char*>(category), size_t(categoryBytes));
+        const auto known = m_storedCategories.find(stored);
+        if (known != m_storedCategories.end()) {
+            row.category = known->second;
+        } else {
+            row.category = categoryNumber(categoryKey(stored.data(), categoryBytes));
+            m_storedCategories.emplace(std::move(stored), row.category);
+        }
+    }
     const size_t titleStart = m_folded.size();
     appendFolded(m_folded, reinterpret_cast<const char*>(title), title ? titleBytes : 0);
     const std::string_view foldedTitle(m_folded.data() + titleStart, m_folded.size() - titleStart);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace qb {
@@ -90,7 +91,8 @@ private:
     std::vector<Row> m_rows; // in id order
     std::string m_folded;
     std::string m_titles;
-    std::vector<std::string> m_categories; // folded, without trailing blanks
+    std::vector<std::string> m_categories;                             // folded, without trailing blanks
+    std::unordered_map<std::string, std::uint32_t> m_storedCategories; // as stored: their number
     // Whether the rows' texts lie in m_folded in id order, which a search
     // of the whole buffer needs, and how many bytes there no row uses.
     bool m_inOrder = true;

@@ -208,10 +208,20 @@ public:
     std::unordered_map<int, RowBlock> batches;
     std::list<int> batchOrder; // most recently used first
 
+    // A record set of a whole table that is counted before it is walked
+    // (the grid) reads its ids only as far as rows are asked for: the count
+    // is the engine's count of the table, and the ids come in order from
+    // the table's index on them, so showing a million receipts reads a
+    // page of ids, not a million. Rows gone since the count read as gone.
+    bool lazy = false;
+    qint64 lazyCount = 0;
+
     int count()
     {
         if (!keyed)
             return int(rows->rows());
+        if (lazy || startLazy())
+            return int(lazyCount);
         completeKeys();
         return int(keys.size());
     }
@@ -221,21 +231,63 @@ public:
     {
         if (!keyed)
             return index >= 0 && size_t(index) < rows->rows();
+        if (lazy)
+            return index >= 0 && index < lazyCount;
         scanUntil(size_t(index) + 1);
         return index >= 0 && size_t(index) < keys.size();
+    }
+
+    bool startLazy()
+    {
+        if (condition || scan || keysComplete || !keys.empty())
+            return false;
+        Statement st(connection->handle(), select(QStringLiteral("count(*)")));
+        lazyCount = st.step() ? sqlite3_column_int64(st.get(), 0) : 0;
+        lazy = lazyCount > 0;
+        keysComplete = !lazy;
+        return lazy;
+    }
+
+    // Reads ids in order until `wanted` are known, or all that were counted.
+    void extendKeys(size_t wanted)
+    {
+        wanted = std::min(wanted, size_t(lazyCount));
+        if (keys.size() >= wanted)
+            return;
+        const size_t missing = wanted - keys.size();
+        Statement st(connection->handle(),
+                     select(QStringLiteral("rowid")) +
+                         (keys.empty() ? QString() : QStringLiteral(" where rowid > ?1")) +
+                         QStringLiteral(" order by rowid limit ?2"));
+        if (!keys.empty())
+            st.bind(1, keys.back());
+        st.bind(2, qint64(missing));
+        size_t found = 0;
+        while (st.step()) {
+            keys.push_back(sqlite3_column_int64(st.get(), 0));
+            ++found;
+        }
+        // Fewer than counted: rows were deleted behind the record set's back.
+        if (found < missing || keys.size() == size_t(lazyCount)) {
+            lazy = false;
+            keysComplete = true;
+        }
     }
 
     // All ids. Nobody has read a row yet (the grid asking for the count),
     // so the engine is asked for the ids alone, which spares it the values.
     void completeKeys()
     {
+        if (lazy)
+            extendKeys(size_t(lazyCount));
         if (keysComplete)
             return;
         if (scan || !keys.empty()) {
             scanUntil(std::numeric_limits<size_t>::max());
             return;
         }
-        Statement st(connection->handle(), select(QStringLiteral("rowid")) + QStringLiteral(" order by rowid"));
+        Statement st(connection->handle(),
+                     select(QStringLiteral("rowid")) + QStringLiteral(" order by rowid"));
         std::vector<qint64> found;
         while (st.step())
             found.push_back(sqlite3_column_int64(st.get(), 0));
@@ -245,11 +297,15 @@ public:
 
     void scanUntil(size_t wanted)
     {
+        if (lazy) {
+            extendKeys(wanted);
+            return;
+        }
         if (keysComplete || keys.size() >= wanted)
             return;
         if (!scan) {
-            scan = std::make_unique<Statement>(connection->handle(),
-                                               select(QStringLiteral("rowid, *")) + QStringLiteral(" order by rowid"));
+            scan = std::make_unique<Statement>(connection->handle(), select(QStringLiteral("rowid, *")) +
+                                                                         QStringLiteral(" order by rowid"));
             scanBlock = std::make_unique<RowBlock>(columns.size());
         }
         try {
@@ -316,7 +372,8 @@ public:
     // which needs all of them, and cached rows may be stale afterwards.
     void forgetRows()
     {
-        completeKeys();
+        if (!lazy)
+            completeKeys();
         batches.clear();
         batchOrder.clear();
     }
@@ -325,7 +382,8 @@ public:
     {
         if (!keyed)
             return {rows.get(), size_t(index)};
-        scanUntil(size_t(index) + 1);
+        // A batch is read whole, so all its ids must be known first.
+        scanUntil(lazy ? (size_t(index) / kBatchRows + 1) * kBatchRows : size_t(index) + 1);
         // Rows can be gone since the position was taken (a scan begun again
         // after a failure finds fewer).
         if (index < 0 || size_t(index) >= keys.size())
@@ -579,6 +637,14 @@ int RecordSet::recordCount() const
     return cursor().count();
 }
 
+bool RecordSet::readAhead(int ids)
+{
+    if (!m_cursor || !m_cursor->lazy)
+        return false;
+    m_cursor->extendKeys(m_cursor->keys.size() + size_t(std::max(ids, 1)));
+    return m_cursor->lazy;
+}
+
 int RecordSet::currentIndex() const
 {
     return m_cursor ? cursor().current : -1;
@@ -649,7 +715,8 @@ int RecordSet::insertRow(const Row& values, const std::vector<bool>& assigned)
         fail(kReadOnly);
     checkWidths(values, assigned);
     // All ids must be known before the table changes under a scan in progress.
-    c.completeKeys();
+    if (!c.lazy)
+        c.completeKeys();
     QStringList names;
     QStringList marks;
     for (size_t i = 0; i < c.columns.size(); ++i) {
@@ -671,10 +738,15 @@ int RecordSet::insertRow(const Row& values, const std::vector<bool>& assigned)
     const qint64 id = sqlite3_last_insert_rowid(db);
 
     // The new row joins the record set in id order, which for an
-    // auto-numbered key is at its end.
-    const auto at = std::lower_bound(c.keys.begin(), c.keys.end(), id);
-    const int index = int(at - c.keys.begin());
-    c.keys.insert(at, id);
+    // auto-numbered key is at its end. Ids not read yet are read with it.
+    int index = 0;
+    if (c.lazy) {
+        index = int(c.lazyCount++);
+    } else {
+        const auto at = std::lower_bound(c.keys.begin(), c.keys.end(), id);
+        index = int(at - c.keys.begin());
+        c.keys.insert(at, id);
+    }
     c.forgetRows();
     emit rowInserted(index);
     return index;
@@ -775,7 +847,7 @@ void RecordSet::post()
         return;
     }
     checkWidths(c.editRow, c.assigned);
-    c.completeKeys();
+    c.lazy ? c.scanUntil(size_t(c.current) + 1) : c.completeKeys();
     QStringList sets;
     for (size_t i = 0; i < c.columns.size(); ++i)
         if (c.assigned[i])
@@ -813,16 +885,20 @@ void RecordSet::deleteRecord()
     if (c.current < 0)
         fail(kNoCurrent);
     c.editMode = RecordSetCursor::EditMode::None;
-    c.completeKeys();
     const int index = c.current;
+    c.lazy ? c.scanUntil(size_t(index) + 1) : c.completeKeys();
+    if (size_t(index) >= c.keys.size())
+        fail(kNoCurrent);
     Statement st(c.connection->handle(), QStringLiteral("delete from %1 where rowid = ?1").arg(c.table));
     st.bind(1, c.keys[size_t(index)]);
     st.step();
     c.keys.erase(c.keys.begin() + index);
+    if (c.lazy)
+        --c.lazyCount;
     c.forgetRows();
     emit rowRemoved(index);
     // The row after the deleted one becomes current; after the last, the new last.
-    const int n = int(c.keys.size());
+    const int n = c.count();
     // The row at `index` is another one now, so the grid hears of it even
     // when the number stays.
     setCurrent(n == 0 ? -1 : std::min(index, n - 1), n == 0, true);
@@ -832,6 +908,11 @@ QString RecordSet::displayText(int row, int column) const
 {
     RecordSetCursor& c = cursor();
     if (column < 0 || column >= int(c.columns.size()) || !c.hasRow(row))
+        return QString();
+    // Ids read on demand can come short of the count, when rows went meanwhile.
+    if (c.lazy)
+        c.scanUntil((size_t(row) / kBatchRows + 1) * kBatchRows);
+    if (c.keyed && size_t(row) >= c.keys.size())
         return QString();
     const RowRef r = c.row(row);
     if (c.columns[size_t(column)].longText)

@@ -57,6 +57,11 @@ public:
     bool eof() const;
     int recordCount() const;
 
+    // Reads up to `ids` more row ids of a record set that reads them as its
+    // rows are asked for; false once all are known. Done while the program
+    // is idle, it spares a later jump to the end the reading of the rest.
+    bool readAhead(int ids);
+
     // Row index of the current row (0-based); -1 when there is none.
     int currentIndex() const;
     // Makes row `index` current (the grid's click, the keyboard move).

@@ -204,8 +204,10 @@ int main(int argc, char** argv)
         }));
 
     auto* entry = window->findChild<QToolButton*>("BitBtn2");
-    if (qEnvironmentVariableIsSet("BENCH_SPLIT"))
+    if (qEnvironmentVariableIsSet("BENCH_SPLIT")) {
+        row("(events left from start-up)", timed([&] { QTest::qWait(200); }));
         row("(count the receipts alone)", timed([&] { window->ADOQuery1().recordCount(); }));
+    }
     row("press 票据录入 (first time)", timed([&] { entry->click(); }));
     row("press 票据录入 (again)", timed([&] { entry->click(); }));
 

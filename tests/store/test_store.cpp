@@ -249,6 +249,52 @@ TEST_F(RecordSetTest, ManyRowsReadInBatchesMatchTheStore)
     EXPECT_EQ(titles(filtered), (QStringList{"t1000", "t2000", "t3000"}));
 }
 
+// A counted table reads its ids as its rows are asked for; changes made
+// before most ids are read land where a full list of ids puts them.
+TEST_F(RecordSetTest, CountedTableReadsItsIdsOnDemandAndKeepsChangesInPlace)
+{
+    connection.execute("begin");
+    for (int i = 1; i <= 3000; ++i)
+        connection.execute(
+            QStringLiteral("insert into pj(类别,票据标题,说明,图片) values('c','t%1','','')").arg(i));
+    connection.execute("commit");
+    RecordSet& rs = receipts();
+    ASSERT_EQ(rs.recordCount(), 3000);
+    rs.moveTo(1500);
+    rs.deleteRecord();
+    EXPECT_EQ(rs.fieldAsText("票据标题"), "t1502");
+    rs.moveTo(2600);
+    rs.edit();
+    rs.setFieldValue("票据标题", "changed");
+    rs.post();
+    addReceipt("c", "new", "", "");
+    EXPECT_EQ(rs.recordCount(), 3000);
+    EXPECT_EQ(rs.currentIndex(), 2999);
+    EXPECT_EQ(rs.displayText(2999, 2), "new");
+    EXPECT_EQ(rs.displayText(2600, 2), "changed");
+    EXPECT_EQ(rs.displayText(1500, 2), "t1502");
+
+    RecordSet fresh;
+    fresh.setConnection(&connection);
+    ASSERT_TRUE(vorndata::openTable(fresh, "pj"));
+    QStringList expected = titles(fresh);
+    QStringList shown;
+    for (int row = 0; row < 3000; ++row)
+        shown.append(rs.displayText(row, 2));
+    EXPECT_EQ(shown, expected);
+
+    // Rows another program deletes before their ids are read are gone, not a failure.
+    RecordSet counted;
+    counted.setConnection(&connection);
+    ASSERT_TRUE(vorndata::openTable(counted, "pj"));
+    ASSERT_EQ(counted.recordCount(), 3000);
+    Connection other;
+    ASSERT_TRUE(vorndata::connect(other, path, kStorePassword));
+    other.execute("delete from pj where ID > 2990");
+    EXPECT_EQ(counted.displayText(2995, 2), "");
+    EXPECT_EQ(counted.displayText(2980, 2), expected[2980]);
+}
+
 TEST(JetTextTest, ConnectionTextsAndTypes)
 {
     const auto parts = jet::parseConnectionText(
@@ -311,7 +357,8 @@ TEST_F(RecordSetTest, EngineFailureInTheMiddleOfAWalkLeavesTheRecordSetWhole)
 {
     connection.execute("begin");
     for (int i = 1; i <= 1500; ++i)
-        connection.execute(QStringLiteral("insert into pj(类别,票据标题,说明,图片) values('c','t%1','','')").arg(i));
+        connection.execute(
+            QStringLiteral("insert into pj(类别,票据标题,说明,图片) values('c','t%1','','')").arg(i));
     connection.execute("create table trap(x)");
     connection.execute("insert into trap values(1)");
     connection.execute("commit");
