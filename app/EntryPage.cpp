@@ -38,7 +38,7 @@ void Form_main::resetEntryFields()
 
 void Form_main::Button1Click()
 {
-    const QString chosen = OpenPictureDialog1();
+    const QString chosen = m_dialogs.openPicture();
     if (chosen.isEmpty())
         return;
     ui->Edit3->setText(chosen);

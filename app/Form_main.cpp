@@ -16,7 +16,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -65,7 +64,6 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
 
     report.guard([this] { m_startPicture = loadStartPicture(); });
     ui->Image1->setPicture(m_startPicture);
-    OpenPictureDialog1 = [this] { return choosePictureWithDialog(); };
     connectHandlers();
 
     m_report.guard([this] { FormCreate(); });
@@ -250,44 +248,5 @@ namespace qb {
 
 // Each pattern is offered in lower and upper case: file names on this
 // platform are case-sensitive, and cameras name their photos "IMG_0001.JPG".
-QStringList Form_main::pictureFilters()
-{
-    const std::vector<std::pair<QString, QString>> types{
-        {QStringLiteral("JPEG Image File"), QStringLiteral("jpg")},
-        {QStringLiteral("JPEG Image File"), QStringLiteral("jpeg")},
-        {QStringLiteral("Bitmaps"), QStringLiteral("bmp")},
-        {QStringLiteral("TIFF Images"), QStringLiteral("tif")},
-        {QStringLiteral("TIFF Images"), QStringLiteral("tiff")},
-        {QStringLiteral("Icons"), QStringLiteral("ico")},
-        {QStringLiteral("Enhanced Metafiles"), QStringLiteral("emf")},
-        {QStringLiteral("Metafiles"), QStringLiteral("wmf")},
-    };
-    QStringList all;
-    QStringList filters;
-    for (const auto& [description, extension] : types) {
-        const QString patterns = QStringLiteral("*.%1 *.%2").arg(extension, extension.toUpper());
-        all.append(patterns);
-        filters.append(QStringLiteral("%1 (%2)").arg(description, patterns));
-    }
-    filters.prepend(QStringLiteral("All (%1)").arg(all.join(u' ')));
-    return filters;
-}
-
-void Form_main::preparePictureDialog(QFileDialog& dialog)
-{
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilters(pictureFilters());
-    dialog.selectNameFilter(pictureFilters().constFirst());
-}
-
-QString Form_main::choosePictureWithDialog()
-{
-    QFileDialog dialog(this);
-    preparePictureDialog(dialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
-    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
-}
 
 } // namespace qb

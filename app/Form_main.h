@@ -12,7 +12,6 @@
 #include <memory>
 
 class ImageBox;
-class QFileDialog;
 class QWheelEvent;
 
 namespace Ui {
@@ -47,15 +46,6 @@ public:
     // The picture folder with its trailing separator.
     QString pictureFolder() const;
 
-    // The picture dialog; tests replace it to answer as a user would. It
-    // yields the chosen file, or an empty text when the user cancelled.
-    std::function<QString()> OpenPictureDialog1;
-    // The name filters the picture dialog offers, "All" first.
-    static QStringList pictureFilters();
-    // Sets up a file dialog as the picture dialog: one existing file, the
-    // picture filters with "All" chosen.
-    static void preparePictureDialog(QFileDialog& dialog);
-
     static QString vendorAddress();
 
 protected:
@@ -84,7 +74,6 @@ private:
     void connectHandlers();
     void showPictureInPreview(const QString& path);
     void resetEntryFields();
-    QString choosePictureWithDialog();
 
     std::unique_ptr<Ui::Form_main> ui;
     QString m_programFolder;

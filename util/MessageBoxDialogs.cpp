@@ -1,6 +1,11 @@
 #include "util/MessageBoxDialogs.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <utility>
+#include <vector>
 
 namespace qb {
 
@@ -30,6 +35,46 @@ bool MessageBoxDialogs::yesNo(const QString& question)
 void MessageBoxDialogs::failure(const QString& text, const QString& caption)
 {
     showBox(QMessageBox::Critical, caption, text, QMessageBox::Ok);
+}
+
+QString MessageBoxDialogs::openPicture()
+{
+    QFileDialog dialog(QApplication::activeWindow());
+    preparePictureDialog(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
+QStringList MessageBoxDialogs::pictureFilters()
+{
+    const std::vector<std::pair<QString, QString>> types{
+        {QStringLiteral("JPEG Image File"), QStringLiteral("jpg")},
+        {QStringLiteral("JPEG Image File"), QStringLiteral("jpeg")},
+        {QStringLiteral("Bitmaps"), QStringLiteral("bmp")},
+        {QStringLiteral("TIFF Images"), QStringLiteral("tif")},
+        {QStringLiteral("TIFF Images"), QStringLiteral("tiff")},
+        {QStringLiteral("Icons"), QStringLiteral("ico")},
+        {QStringLiteral("Enhanced Metafiles"), QStringLiteral("emf")},
+        {QStringLiteral("Metafiles"), QStringLiteral("wmf")},
+    };
+    QStringList all;
+    QStringList filters;
+    for (const auto& [description, extension] : types) {
+        const QString patterns = QStringLiteral("*.%1 *.%2").arg(extension, extension.toUpper());
+        all.append(patterns);
+        filters.append(QStringLiteral("%1 (%2)").arg(description, patterns));
+    }
+    filters.prepend(QStringLiteral("All (%1)").arg(all.join(u' ')));
+    return filters;
+}
+
+void MessageBoxDialogs::preparePictureDialog(QFileDialog& dialog)
+{
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(pictureFilters());
+    dialog.selectNameFilter(pictureFilters().constFirst());
 }
 
 } // namespace qb

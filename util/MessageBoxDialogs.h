@@ -2,15 +2,26 @@
 
 #include "util/vornDialogs.h"
 
+#include <QStringList>
+
+class QFileDialog;
+
 namespace qb {
 
-// The real boxes: application-modal QMessageBox without a parent window.
+// The real boxes: application-modal QMessageBox without a parent window,
+// and a file dialog over the active window for pictures.
 class MessageBoxDialogs : public Dialogs
 {
 public:
     void info(const QString& text) override;
     bool yesNo(const QString& question) override;
     void failure(const QString& text, const QString& caption) override;
+    QString openPicture() override;
+
+    // The name filters the picture dialog offers, "All" first.
+    static QStringList pictureFilters();
+    // Sets up a file dialog as the picture dialog.
+    static void preparePictureDialog(QFileDialog& dialog);
 };
 
 } // namespace qb

@@ -16,6 +16,10 @@ public:
     virtual bool yesNo(const QString& question) = 0;
     // The failure report: error icon, one OK button, the given caption.
     virtual void failure(const QString& text, const QString& caption) = 0;
+    // The picture dialog: one existing file, the picture types offered with
+    // "All" chosen. Yields the chosen file, or an empty text when the user
+    // cancelled.
+    virtual QString openPicture() = 0;
 };
 
 // The real boxes are MessageBoxDialogs (util/MessageBoxDialogs.h), in the

@@ -1,4 +1,5 @@
 #include "tests/app/EntryFixture.h"
+#include "util/MessageBoxDialogs.h"
 
 #include <QFile>
 #include <QFileDialog>
@@ -205,15 +206,14 @@ TEST_F(EntryPageTest, DropTakesTheFirstFileAndReportsUndecodableOnes)
 TEST_F(EntryPageTest, PictureDialogFillsThePictureFieldAndFiltersPictureTypes)
 {
     const QString blue = photo("blue.jpg", Qt::blue);
-    window->OpenPictureDialog1 = [&] { return blue; };
+    dialogs.pictures = {blue};
     click("Button1");
     EXPECT_EQ(text("Edit3"), blue);
     EXPECT_TRUE(isBlue(centreOf("Image2")));
-    window->OpenPictureDialog1 = [] { return QString(); };
     click("Button1");
     EXPECT_EQ(text("Edit3"), blue) << "a cancelled dialog changes nothing";
 
-    const QStringList filters = Form_main::pictureFilters();
+    const QStringList filters = MessageBoxDialogs::pictureFilters();
     ASSERT_EQ(filters.size(), 9);
     EXPECT_TRUE(filters[0].startsWith("All (*.jpg "));
     EXPECT_TRUE(filters[1].startsWith("JPEG Image File (*.jpg"));
@@ -228,7 +228,7 @@ TEST_F(EntryPageTest, PictureDialogShowsPicturesOnlyWhateverTheirLetterCase)
         pictures.write(QString::fromLatin1(name), "x");
     QFileDialog dialog;
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    Form_main::preparePictureDialog(dialog);
+    MessageBoxDialogs::preparePictureDialog(dialog);
     dialog.setDirectory(pictures.path());
     dialog.show();
     auto* list = dialog.findChild<QListView*>(QStringLiteral("listView"));
@@ -247,7 +247,7 @@ TEST_F(EntryPageTest, PictureDialogShowsPicturesOnlyWhateverTheirLetterCase)
     shown.sort(Qt::CaseInsensitive);
     EXPECT_EQ(shown, (QStringList{"a.jpg", "B.JPG", "c.jpeg", "d.bmp", "e.TIF", "f.tiff", "g.ico", "h.emf",
                                   "i.wmf"}));
-    EXPECT_EQ(dialog.selectedNameFilter(), Form_main::pictureFilters().constFirst());
+    EXPECT_EQ(dialog.selectedNameFilter(), MessageBoxDialogs::pictureFilters().constFirst());
 }
 
 TEST_F(EntryPageTest, DeleteKeepsAPictureThatAnotherReceiptNamesWithBlanksAround)

@@ -19,6 +19,15 @@ public:
     }
     bool yesNo(const QString& question) override;
     void failure(const QString& text, const QString& caption) override;
+    // The picture dialog yields the files queued, then nothing (cancelled).
+    QString openPicture() override
+    {
+        if (pictures.empty())
+            return QString();
+        const QString chosen = pictures.front();
+        pictures.pop_front();
+        return chosen;
+    }
 
     // Everything shown, in order, as "info: ...", "yesno: ...", "failure[caption]: ...".
     QStringList shown;
@@ -27,6 +36,7 @@ public:
     QStringList failures;
     QStringList failureCaptions;
     std::deque<bool> answers;
+    std::deque<QString> pictures;
 };
 
 } // namespace qb::test
