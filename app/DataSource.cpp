@@ -60,7 +60,7 @@ void DataSource::readAhead()
 {
     bool more = false;
     try {
-        more = m_dataSet.active() && m_dataSet.readAhead(65536);
+        more = m_dataSet.active() && m_dataSet.readAhead(16384);
     } catch (...) {
         // Reading ahead is a favour; the rows' own reading reports failures.
     }
