@@ -1,12 +1,12 @@
 #include "store/ReceiptIndex.h"
 
 #include "store/Connection.h"
+#include "store/FoldedText.h"
 #include "store/JetLike.h"
 #include "store/Schema.h"
 #include "store/StoreError.h"
 #include "util/Trim.h"
 
-#include <QChar>
 #include <algorithm>
 #include <cstring>
 #include <sqlcipher/sqlite3.h>
@@ -15,98 +15,13 @@ namespace qb {
 
 namespace {
 
-// Ends each folded field. The folded form below never holds this byte, so a
+// Ends each folded field. A folded text never holds this byte, so a
 // match never runs from one field into the next.
 constexpr char kFieldEnd = '\xFF';
 
 // Past this much folded text the copy would cost more memory than a scan of
 // the store costs time; the search then goes to the store.
 constexpr size_t kMostFoldedBytes = size_t(1) << 30;
-
-void appendCode(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out.push_back(char(c));
-    } else if (c < 0x800) {
-        out.push_back(char(0xC0 | (c >> 6)));
-        out.push_back(char(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(char(0xE0 | (c >> 12)));
-        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(char(0xF0 | ((c >> 18) & 0x07)));
-        out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (c & 0x3F)));
-    }
-}
-
-// Which characters of the first plane fold to themselves: most of a text
-// (Chinese above all) is then copied as it is.
-struct Unfolded
-{
-    std::vector<char> same = std::vector<char>(0x10000);
-    Unfolded()
-    {
-        for (uint c = 0; c < 0x10000; ++c)
-            same[c] = char(QChar::toCaseFolded(c) == c);
-    }
-};
-
-// Folded characters as bytes, one UTF-8-like sequence each (surrogates and
-// the codes above Unicode included): a byte match of one folded text in
-// another is a match of their characters. The characters are read from the
-// bytes exactly as the store's LIKE reads them (LikePattern::foldUtf8).
-void appendFolded(std::string& out, const char* text, int bytes)
-{
-    static const Unfolded unfolded;
-    const auto* s = reinterpret_cast<const unsigned char*>(text);
-    int i = 0;
-    while (i < bytes) {
-        // The longest run that folds to itself goes in one piece: ASCII but
-        // capitals, and whole three-byte sequences of characters without case.
-        const int run = i;
-        while (i < bytes) {
-            const unsigned char b = s[i];
-            if (b < 0x80) {
-                if (b >= 'A' && b <= 'Z')
-                    break;
-                ++i;
-            } else if (b >= 0xE0 && b < 0xF0 && i + 2 < bytes && (s[i + 1] & 0xC0) == 0x80 &&
-                       (s[i + 2] & 0xC0) == 0x80) {
-                const char32_t c = char32_t((b & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F));
-                if (c < 0x800 || !unfolded.same[c])
-                    break;
-                i += 3;
-            } else {
-                break;
-            }
-        }
-        out.append(text + run, size_t(i - run));
-        if (i >= bytes)
-            break;
-        const unsigned char b = s[i];
-        if (b < 0x80) {
-            out.push_back(char(b + 32)); // a capital
-            ++i;
-            continue;
-        }
-        const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-        char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : extra == 1 ? (b & 0x1F) : 0xFFFD;
-        ++i;
-        for (int k = 0; k < extra && i < bytes; ++k, ++i)
-            c = (c << 6) | (s[i] & 0x3F);
-        appendCode(out, char32_t(QChar::toCaseFolded(uint(c))));
-    }
-}
-
-std::string folded(const QByteArray& utf8)
-{
-    std::string out;
-    appendFolded(out, utf8.constData(), int(utf8.size()));
-    return out;
-}
 
 // Whether a text that folds to itself also reads as itself, trimmed: it
 // neither starts nor ends with a blank or control character, and has none of
@@ -129,16 +44,6 @@ bool readsAsItIs(std::string_view text)
             return false;
     }
     return true;
-}
-
-// A category compares as "=" does in the store: folded, trailing blanks aside.
-std::string categoryKey(const char* text, int bytes)
-{
-    std::string out;
-    appendFolded(out, text, bytes);
-    while (!out.empty() && out.back() == ' ')
-        out.pop_back();
-    return out;
 }
 
 class Query
