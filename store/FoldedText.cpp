@@ -1,6 +1,7 @@
 #include "store/FoldedText.h"
 
-#include <QChar>
+#include "store/JetLike.h"
+
 #include <vector>
 
 namespace qb {
@@ -34,7 +35,7 @@ struct Unfolded
     Unfolded()
     {
         for (uint c = 0; c < 0x10000; ++c)
-            same[c] = char(QChar::toCaseFolded(c) == c);
+            same[c] = char(jet::foldLikeChar(c) == c);
     }
 };
 
@@ -68,18 +69,8 @@ void appendFolded(std::string& out, const char* text, int bytes)
         out.append(text + run, size_t(i - run));
         if (i >= bytes)
             break;
-        const unsigned char b = s[i];
-        if (b < 0x80) {
-            out.push_back(char(b + 32)); // a capital
-            ++i;
-            continue;
-        }
-        const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-        char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : extra == 1 ? (b & 0x1F) : 0xFFFD;
-        ++i;
-        for (int k = 0; k < extra && i < bytes; ++k, ++i)
-            c = (c << 6) | (s[i] & 0x3F);
-        appendCode(out, char32_t(QChar::toCaseFolded(uint(c))));
+        // A capital, or a character that folds (or bytes that are no UTF-8).
+        appendCode(out, jet::foldLikeChar(jet::readLikeChar(s, i, bytes)));
     }
 }
 

@@ -7,16 +7,12 @@
 
 namespace qb::jet {
 
-namespace {
-
-char32_t foldChar(char32_t c)
+char32_t foldLikeChar(char32_t c)
 {
     if (c < 0x80)
         return (c >= 'A' && c <= 'Z') ? c + 32 : c;
     return char32_t(QChar::toCaseFolded(uint(c)));
 }
-
-} // namespace
 
 LikePattern::LikePattern(const QString& pattern) : LikePattern(fold(pattern)) {}
 
@@ -81,7 +77,7 @@ std::u32string LikePattern::fold(const QString& text)
     std::u32string out;
     out.reserve(size_t(text.size()));
     for (char32_t c : text.toUcs4())
-        out.push_back(foldChar(c));
+        out.push_back(foldLikeChar(c));
     return out;
 }
 
@@ -91,20 +87,8 @@ std::u32string LikePattern::foldUtf8(const char* text, int bytes)
     out.reserve(size_t(bytes));
     const auto* s = reinterpret_cast<const unsigned char*>(text);
     int i = 0;
-    while (i < bytes) {
-        const unsigned char b = s[i];
-        if (b < 0x80) {
-            out.push_back(foldChar(b));
-            ++i;
-            continue;
-        }
-        const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-        char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : extra == 1 ? (b & 0x1F) : 0xFFFD;
-        ++i;
-        for (int k = 0; k < extra && i < bytes; ++k, ++i)
-            c = (c << 6) | (s[i] & 0x3F);
-        out.push_back(foldChar(c));
-    }
+    while (i < bytes)
+        out.push_back(foldLikeChar(readLikeChar(s, i, bytes)));
     return out;
 }
 

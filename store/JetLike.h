@@ -54,6 +54,25 @@ private:
     std::vector<Range> m_ranges;
 };
 
+// One character folded as LIKE folds it.
+char32_t foldLikeChar(char32_t c);
+
+// Reads one character of UTF-8 bytes at `i` as LIKE reads text, and moves
+// `i` past it: a sequence is taken by its first byte's length whatever the
+// bytes that follow, a stray continuation byte reads as U+FFFD. Every byte
+// string is so read as some characters, none lost.
+inline char32_t readLikeChar(const unsigned char* s, int& i, int bytes)
+{
+    const unsigned char b = s[i++];
+    if (b < 0x80)
+        return b;
+    const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : extra == 1 ? (b & 0x1F) : 0xFFFD;
+    for (int k = 0; k < extra && i < bytes; ++k, ++i)
+        c = (c << 6) | (s[i] & 0x3F);
+    return c;
+}
+
 // Makes a text match itself literally inside a LIKE pattern: "%", "_" and
 // "[" are put in brackets.
 QString escapeLikeText(const QString& text);
