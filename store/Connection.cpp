@@ -3,6 +3,7 @@
 #include "store/JetCompare.h"
 #include "store/JetLike.h"
 #include "store/JetText.h"
+#include "store/Statement.h"
 #include "store/StoreError.h"
 
 #include <QFile>
@@ -141,18 +142,8 @@ long long Connection::totalChanges()
 
 long long Connection::dataVersion()
 {
-    sqlite3* db = handle();
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        throw StoreError(engineMessage(db));
-    }
-    const int rc = sqlite3_step(st);
-    const long long version = rc == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
-    sqlite3_finalize(st);
-    if (rc != SQLITE_ROW)
-        throw StoreError(engineMessage(db));
-    return version;
+    Statement version(handle(), QStringLiteral("PRAGMA data_version"));
+    return version.step() ? version.integer(0) : -1;
 }
 
 void Connection::close()

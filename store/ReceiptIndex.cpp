@@ -4,6 +4,7 @@
 #include "store/FoldedText.h"
 #include "store/JetLike.h"
 #include "store/Schema.h"
+#include "store/Statement.h"
 #include "store/StoreError.h"
 #include "util/Trim.h"
 
@@ -46,45 +47,11 @@ bool readsAsItIs(std::string_view text)
     return true;
 }
 
-class Query
+QString rowQuery(const char* tail)
 {
-public:
-    Query(sqlite3* db, const char* sql) : m_db(db)
-    {
-        if (sqlite3_prepare_v2(db, sql, -1, &m_st, nullptr) != SQLITE_OK) {
-            const QString message = QString::fromUtf8(sqlite3_errmsg(db));
-            sqlite3_finalize(m_st);
-            throw StoreError(message);
-        }
-    }
-    ~Query() { sqlite3_finalize(m_st); }
-    Query(const Query&) = delete;
-    Query& operator=(const Query&) = delete;
-
-    sqlite3_stmt* get() const { return m_st; }
-    bool step()
-    {
-        const int rc = sqlite3_step(m_st);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc == SQLITE_DONE)
-            return false;
-        throw StoreError(QString::fromUtf8(sqlite3_errmsg(m_db)));
-    }
-    const unsigned char* text(int column) const { return sqlite3_column_text(m_st, column); }
-    int bytes(int column) const { return sqlite3_column_bytes(m_st, column); }
-
-private:
-    sqlite3* m_db;
-    sqlite3_stmt* m_st = nullptr;
-};
-
-QByteArray rowQuery(const char* tail)
-{
-    return (QStringLiteral("select rowid, %1, %2, %3 from %4 ")
-                .arg(schema::kCategory, schema::kTitle, schema::kDescription, schema::kReceipts) +
-            QLatin1String(tail))
-        .toUtf8();
+    return QStringLiteral("select rowid, %1, %2, %3 from %4 ")
+               .arg(schema::kCategory, schema::kTitle, schema::kDescription, schema::kReceipts) +
+           QLatin1String(tail);
 }
 
 } // namespace
@@ -187,18 +154,18 @@ void ReceiptIndex::load()
         // Room for everything at once: growing by copies would for a moment
         // hold the copy twice, and room never written takes no memory.
         const auto number = [db](const QString& sql) {
-            Query q(db, sql.toUtf8().constData());
-            return q.step() ? sqlite3_column_int64(q.get(), 0) : 0;
+            Statement q(db, sql);
+            return q.step() ? q.integer(0) : 0;
         };
         const sqlite3_int64 storeBytes =
             number(QStringLiteral("PRAGMA page_count")) * number(QStringLiteral("PRAGMA page_size"));
         m_rows.reserve(size_t(std::clamp<sqlite3_int64>(
             number(QStringLiteral("select max(rowid) from ") + schema::kReceipts), 0, 1 << 26)));
         m_folded.reserve(size_t(std::clamp<sqlite3_int64>(storeBytes, 0, sqlite3_int64(kMostFoldedBytes))));
-        Query all(db, rowQuery("order by rowid").constData());
+        Statement all(db, rowQuery("order by rowid"));
         while (all.step())
-            m_rows.push_back(makeRow(sqlite3_column_int64(all.get(), 0), all.text(1), all.bytes(1),
-                                     all.text(2), all.bytes(2), all.text(3), all.bytes(3)));
+            m_rows.push_back(makeRow(all.integer(0), all.text(1), all.bytes(1), all.text(2), all.bytes(2),
+                                     all.text(3), all.bytes(3)));
     } catch (...) {
         if (own)
             sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
@@ -216,10 +183,10 @@ void ReceiptIndex::load()
 // is gone.
 void ReceiptIndex::reread(const std::vector<std::int64_t>& ids)
 {
-    Query one(m_connection.handle(), rowQuery("where rowid = ?1").constData());
+    Statement one(m_connection.handle(), rowQuery("where rowid = ?1"));
     for (const std::int64_t id : ids) {
-        sqlite3_reset(one.get());
-        sqlite3_bind_int64(one.get(), 1, id);
+        one.reset();
+        one.bind(1, qint64(id));
         const auto at = std::lower_bound(m_rows.begin(), m_rows.end(), id,
                                          [](const Row& row, std::int64_t wanted) { return row.id < wanted; });
         const bool present = at != m_rows.end() && at->id == id;

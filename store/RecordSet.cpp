@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 #include "store/JetCompare.h"
 #include "store/JetText.h"
+#include "store/Statement.h"
 #include "store/StoreError.h"
 
 #include <algorithm>
@@ -107,48 +108,6 @@ struct Column
     QString name;
     int width = 0; // most characters; 0 = no limit
     bool longText = false;
-};
-
-// One prepared statement, finalized when it goes out of scope.
-class Statement
-{
-public:
-    Statement(sqlite3* db, const QString& sql) : m_db(db)
-    {
-        const QByteArray utf8 = sql.toUtf8();
-        if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) != SQLITE_OK) {
-            const QString message = QString::fromUtf8(sqlite3_errmsg(db));
-            sqlite3_finalize(m_stmt);
-            throw StoreError(message);
-        }
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    sqlite3_stmt* get() const { return m_stmt; }
-
-    void bind(int index, const QString& text)
-    {
-        const QByteArray utf8 = text.toUtf8();
-        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-    }
-    void bind(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
-
-    // True while there is a row; throws the engine's text on failure.
-    bool step()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc == SQLITE_DONE)
-            return false;
-        throw StoreError(QString::fromUtf8(sqlite3_errmsg(m_db)));
-    }
-
-private:
-    sqlite3* m_db;
-    sqlite3_stmt* m_stmt = nullptr;
 };
 
 QString quoteName(const QString& name)

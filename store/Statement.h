@@ -1,0 +1,58 @@
+#pragma once
+
+#include "store/StoreError.h"
+
+#include <QString>
+#include <sqlcipher/sqlite3.h>
+
+namespace qb {
+
+// One prepared statement, finalized when it goes out of scope.
+class Statement
+{
+public:
+    Statement(sqlite3* db, const QString& sql) : m_db(db)
+    {
+        const QByteArray utf8 = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) != SQLITE_OK) {
+            const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+            sqlite3_finalize(m_stmt);
+            throw StoreError(message);
+        }
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    sqlite3_stmt* get() const { return m_stmt; }
+
+    void bind(int index, const QString& text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    void bind(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
+
+    void reset() { sqlite3_reset(m_stmt); }
+
+    // True while there is a row; throws the engine's text on failure.
+    bool step()
+    {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        throw StoreError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+    }
+
+    const unsigned char* text(int column) const { return sqlite3_column_text(m_stmt, column); }
+    int bytes(int column) const { return sqlite3_column_bytes(m_stmt, column); }
+    qint64 integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+} // namespace qb
