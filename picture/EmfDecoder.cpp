@@ -20,7 +20,7 @@ constexpr qsizetype maxSvgBytes = 128 * 1024 * 1024;
 
 [[noreturn]] void fail(const QString& why)
 {
-    throw PictureError(QStringLiteral("EMF 图元文件无法显示：%1").arg(why));
+    throw PictureError(QStringLiteral("EMF 图元文件无法显示：%1。").arg(why));
 }
 
 QByteArray convertToSvg(const QByteArray& emf)
@@ -33,7 +33,7 @@ QByteArray convertToSvg(const QByteArray& emf)
     QProcess process;
     process.start(converter, {});
     if (!process.waitForStarted(5000))
-        fail(QStringLiteral("无法启动转换程序：%1").arg(process.errorString()));
+        fail(QStringLiteral("无法启动转换程序"));
     process.write(emf);
     process.closeWriteChannel();
 
@@ -54,7 +54,8 @@ QByteArray convertToSvg(const QByteArray& emf)
     if (process.exitStatus() != QProcess::NormalExit)
         fail(QStringLiteral("转换程序异常退出"));
     if (process.exitCode() != 0) {
-        const QString said = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+        // The converter names its reason in words of its own, in UTF-8.
+        const QString said = QString::fromUtf8(process.readAllStandardError()).trimmed();
         fail(said.isEmpty() ? QStringLiteral("转换失败（退出码 %1）").arg(process.exitCode()) : said);
     }
     return svg;

@@ -14,12 +14,12 @@ constexpr size_t paddingBytes = 4096;
 const char* convertToSvg(std::vector<char>& input, std::string& svg)
 {
     if (input.empty())
-        return "empty input";
+        return "文件是空的";
     if (input.size() > maxInputBytes)
-        return "input too large";
+        return "文件过大";
     // libemf2svg reads the header's fields before it checks any length.
     if (input.size() < headerBytes)
-        return "not an EMF picture: shorter than an EMF header";
+        return "文件比 EMF 文件头还短，不是 EMF 图元文件";
     const size_t length = input.size();
     // The library reads a little past the end of a record that claims more
     // than the file holds; those reads land on zeros of our own.
@@ -37,7 +37,7 @@ const char* convertToSvg(std::vector<char>& input, std::string& svg)
         svg.assign(out, outLength);
     std::free(out);
     input.resize(length);
-    return svg.empty() ? "not a readable EMF picture" : nullptr;
+    return svg.empty() ? "不是可读的 EMF 图元文件" : nullptr;
 }
 
 } // namespace qb::emf

@@ -76,12 +76,12 @@ void run(Session& s, void (*work)(Session&))
     // something about them; the rest keep libjpeg's number.
     switch (s.err.fatalCode) {
     case JERR_IMAGE_TOO_BIG:
-        throw PictureError(QStringLiteral("JPEG 图片太大：宽和高最多 %1 像素 (JPEG error #%2)")
+        throw PictureError(QStringLiteral("JPEG 图片太大：宽和高最多 %1 像素（JPEG error #%2）。")
                                .arg(JPEG_MAX_DIMENSION)
                                .arg(s.err.fatalCode));
     case JERR_OUT_OF_MEMORY:
     case JERR_NO_BACKING_STORE:
-        throw PictureError(QStringLiteral("JPEG 图片太大：解码需要超过 %1 MB 内存 (JPEG error #%2)")
+        throw PictureError(QStringLiteral("JPEG 图片太大：解码需要超过 %1 MB 内存（JPEG error #%2）。")
                                .arg(maxJpegMemory >> 20)
                                .arg(s.err.fatalCode));
     default:

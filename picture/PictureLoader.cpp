@@ -107,8 +107,8 @@ QByteArray readPictureFile(const QString& path, LargeBuffer& buffer)
     if (!file.open(QIODevice::ReadOnly))
         throw PictureError(QStringLiteral("无法打开图片文件“%1”：%2").arg(path, file.errorString()));
     const auto tooLarge = [&] {
-        return PictureError(
-            QStringLiteral("图片文件“%1”太大（超过 %2 MB），无法显示").arg(path).arg(maxFileBytes >> 20));
+        return PictureError(QStringLiteral("图片文件“%1”太大（超过 %2 MB），无法显示。")
+                                .arg(path, QString::number(maxFileBytes >> 20)));
     };
     if (file.size() > maxFileBytes)
         throw tooLarge();
@@ -197,7 +197,7 @@ QImage newImage(QSize size, QImage::Format format)
     QImage image(size, format);
     if (image.isNull())
         throw PictureError(
-            QStringLiteral("内存不足，无法显示图片（%1 × %2 像素）").arg(size.width()).arg(size.height()));
+            QStringLiteral("内存不足，无法显示图片（%1 × %2 像素）。").arg(size.width()).arg(size.height()));
     return image;
 }
 

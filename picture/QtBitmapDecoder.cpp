@@ -20,7 +20,7 @@ constexpr qint64 bandBytes = 4 * 1024 * 1024;
 
 [[noreturn]] void damagedBitmap(const QString& why)
 {
-    throw PictureError(QStringLiteral("位图文件已损坏：%1").arg(why));
+    throw PictureError(QStringLiteral("位图文件已损坏：%1。").arg(why));
 }
 
 struct BmpLayout
@@ -93,7 +93,7 @@ QImage readWithQt(const QByteArray& bytes, const char* format)
     reader.setAllocationLimit(readerLimitMb);
     QImage image = reader.read();
     if (image.isNull())
-        throw PictureError(QStringLiteral("位图无法解码：%1").arg(reader.errorString()));
+        throw PictureError(QStringLiteral("位图无法解码：图像数据无效。"));
     return image;
 }
 
@@ -205,7 +205,7 @@ QImage decodeIcon(const QByteArray& bytes)
             break;
         QImage image = reader.read();
         if (image.isNull())
-            throw PictureError(QStringLiteral("图标无法解码：%1").arg(reader.errorString()));
+            throw PictureError(QStringLiteral("图标无法解码：图像数据无效。"));
         if (qint64(image.width()) * image.height() > qint64(best.width()) * best.height())
             best = std::move(image);
     }

@@ -199,7 +199,7 @@ private:
 
 [[noreturn]] void damaged(const QString& why)
 {
-    throw PictureError(QStringLiteral("WMF 图元文件已损坏：%1").arg(why));
+    throw PictureError(QStringLiteral("WMF 图元文件已损坏：%1。").arg(why));
 }
 
 // Reads the headers and checks every record's length up front, so that a

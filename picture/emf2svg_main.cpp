@@ -36,7 +36,7 @@ int main()
     while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
         input.insert(input.end(), chunk, chunk + n);
         if (input.size() > qb::emf::maxInputBytes) {
-            std::fputs("input too large\n", stderr);
+            std::fputs("文件过大\n", stderr);
             return 3;
         }
     }

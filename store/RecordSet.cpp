@@ -661,9 +661,7 @@ void RecordSet::checkWidths(const Row& values, const std::vector<bool>& assigned
         const qsizetype length = textOf(values[i]).size();
         if (length > columns[i].width)
             fail(QStringLiteral("“%1”最多只能有 %2 个字符，这里有 %3 个，请缩短后再保存。")
-                     .arg(columns[i].name)
-                     .arg(columns[i].width)
-                     .arg(length));
+                     .arg(columns[i].name, QString::number(columns[i].width), QString::number(length)));
     }
 }
 

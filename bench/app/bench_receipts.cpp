@@ -160,8 +160,8 @@ QString shellTime(const QString& store, const QString& statement)
     const auto m = QRegularExpression("Run Time: real ([0-9.]+)").match(out);
     const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
     return m.hasMatch() ? QStringLiteral("shell %1 ms, %2 rows")
-                              .arg(m.captured(1).toDouble() * 1000, 0, 'f', 1)
-                              .arg(lines.size() >= 2 ? lines[lines.size() - 2] : "?")
+                              .arg(QString::number(m.captured(1).toDouble() * 1000, 'f', 1),
+                                   lines.size() >= 2 ? lines[lines.size() - 2] : QStringLiteral("?"))
                         : "shell: " + out.simplified();
 }
 
@@ -173,7 +173,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int receipts = argc > 1 ? QString(argv[1]).toInt() : 10000;
     const QString work = argc > 2 ? QString(argv[2]) : QStringLiteral("/tmp/tavrellquillbox-bench-2");
-    const QString folder = QStringLiteral("%1/%2/").arg(work).arg(receipts);
+    const QString folder = QStringLiteral("%1/%2/").arg(work, QString::number(receipts));
 
     if (!QFile::exists(folder + "pj.db")) {
         QElapsedTimer t;

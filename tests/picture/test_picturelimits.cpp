@@ -186,7 +186,7 @@ TEST(PictureLimits, TinyFilesClaimingHugePicturesAreShrunkOrRefused)
         {"rle8.bmp", rle8(14000, 14000, [](int) { return QByteArray(); }),
          QStringLiteral("图片太大（14000 × 14000 像素），无法显示。")},
         {"progressive.jpg", progressive, QStringLiteral("JPEG 图片太大：解码需要超过 160 MB 内存")},
-        {"short.emf", shortEmf, QStringLiteral("shorter than an EMF header")},
+        {"short.emf", shortEmf, QStringLiteral("EMF 图元文件无法显示：文件比 EMF 文件头还短，不是 EMF 图元文件。")},
     };
     for (const auto& c : refused)
         EXPECT_TRUE(

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <functional>
 #include <gtest/gtest.h>
@@ -126,6 +127,17 @@ TEST(PictureLoader, DecodesEveryFormatUnderItsOwnNameAndUnderANumberedJpgName)
                   "JPEG named .bmp");
 }
 
+// A message of our own (it starts in Chinese) ends as a Chinese sentence and
+// gives its reason in Chinese; the engines' texts ("JPEG error #53") are theirs.
+static void expectOwnMessageReadsAsOne(const QString& name, const QString& message)
+{
+    if (message.isEmpty() || message.front().unicode() < 0x80)
+        return;
+    EXPECT_TRUE(message.endsWith(u'。')) << name.toStdString() << ": " << message.toStdString();
+    EXPECT_FALSE(message.contains(QRegularExpression("[a-z]{3,}")))
+        << name.toStdString() << " gives an English reason: " << message.toStdString();
+}
+
 TEST(PictureLoader, ContentNoDecoderKnowsFailsWithTheExtensionsDecoder)
 {
     TempFolder folder;
@@ -151,6 +163,7 @@ TEST(PictureLoader, ContentNoDecoderKnowsFailsWithTheExtensionsDecoder)
         else
             EXPECT_TRUE(message.startsWith(c.message))
                 << c.name.toStdString() << ": " << message.toStdString();
+        expectOwnMessageReadsAsOne(c.name, message);
     }
     // Decoding bytes as JPEG does not sniff: a bitmap is no JPEG.
     EXPECT_EQ(failureOf([] { return decodeJpeg(qtBytes(redBlue(8, 8), "BMP")); }), "JPEG error #53");
@@ -210,6 +223,7 @@ TEST(PictureLoader, DamagedFilesFailWithAMessage)
         const QString path = folder.write(d.name, d.bytes);
         const QString message = failureOf([&] { return loadPicture(path); });
         EXPECT_TRUE(message.startsWith(d.prefix)) << d.name.toStdString() << ": " << message.toStdString();
+        expectOwnMessageReadsAsOne(d.name, message);
     }
 }
 
