@@ -16,6 +16,8 @@ int showBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
             QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(icon, caption, text, buttons);
+    // A file name such as "<b>x</b>y.jpg" must read as it is, not as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     return box.exec();
 }

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace qb;
 
@@ -20,6 +21,7 @@ struct SeenBox
     QMessageBox::StandardButtons buttons;
     bool applicationModal = false;
     bool hasParent = true;
+    Qt::TextFormat format = Qt::AutoText;
 };
 
 // Answers the next box the program shows by pressing `answer`, noting what
@@ -43,7 +45,8 @@ SeenBox answerNextBox(QMessageBox::StandardButton answer, const std::function<vo
                 box->icon(),
                 box->standardButtons(),
                 box->windowModality() == Qt::ApplicationModal,
-                box->parentWidget() != nullptr};
+                box->parentWidget() != nullptr,
+                box->textFormat()};
         box->button(answer)->click();
     });
     poll.start();
@@ -80,4 +83,26 @@ TEST(MessageBoxTest, InfoYesNoAndFailureBoxesLookAndAnswerAsTheProgramNeeds)
     EXPECT_EQ(failure.text, "I/O error 183.");
     EXPECT_EQ(failure.icon, QMessageBox::Critical);
     EXPECT_EQ(failure.buttons, QMessageBox::Ok);
+}
+
+TEST(MessageBoxTest, EveryBoxShowsItsTextAsPlainText)
+{
+    MessageBoxDialogs dialogs;
+    const QString named = "图片文件“<b>x</b>y.jpg”不存在。";
+    struct Box
+    {
+        const char* kind;
+        QMessageBox::StandardButton answer;
+        std::function<void()> show;
+    };
+    const std::vector<Box> boxes{
+        {"info", QMessageBox::Ok, [&] { dialogs.info(named); }},
+        {"yes/no", QMessageBox::No, [&] { dialogs.yesNo(named); }},
+        {"failure", QMessageBox::Ok, [&] { dialogs.failure(named, "Tavrellquillbox"); }},
+    };
+    for (const auto& [kind, answer, show] : boxes) {
+        const SeenBox seen = answerNextBox(answer, show);
+        EXPECT_EQ(seen.text, named) << kind;
+        EXPECT_EQ(seen.format, Qt::PlainText) << kind << " box would render the name as markup";
+    }
 }
