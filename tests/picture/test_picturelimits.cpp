@@ -1,6 +1,7 @@
 // Hostile and huge pictures: each is shown box-sized or refused with a
 // message, within the decoders' budgets of memory and work.
 #include "controls/ImageBox.h"
+#include "picture/Decoders.h"
 #include "picture/PictureLoader.h"
 #include "tests/picture/PictureFiles.h"
 #include "tests/support/TempFolder.h"
@@ -193,6 +194,42 @@ TEST(PictureLimits, TinyFilesClaimingHugePicturesAreShrunkOrRefused)
             failureOf([&] { return loadPicture(folder.write(c.name, c.bytes), box); }).contains(c.message))
             << c.name << ": "
             << failureOf([&] { return loadPicture(folder.file(c.name), box); }).toStdString();
+
+    // Over the file size limit, without the disk space: a name that holds a
+    // placeholder is reported as it is.
+    QFile big(folder.file("big%1.jpg"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(161LL << 20));
+    big.close();
+    EXPECT_EQ(failureOf([&] { return loadPicture(big.fileName(), box); }),
+              QStringLiteral("图片文件“%1”太大（超过 160 MB），无法显示。").arg(big.fileName()));
+}
+
+// A block cut short at the right or bottom edge averages the pixels it has,
+// not as many as a whole block would hold: one colour in, the same out.
+TEST(PictureLimits, ShrinkingKeepsTheColourOfPartialBlocksAtTheEdges)
+{
+    const struct
+    {
+        QSize natural, box;
+    } cases[] = {
+        {{7, 7}, {2, 2}},     {{10, 5}, {3, 2}},     {{13, 9}, {2, 2}},
+        {{100, 100}, {7, 7}}, {{1043, 301}, {521, 275}}, {{5, 22}, {1, 4}},
+    };
+    for (const QRgb colour : {qRgba(200, 120, 40, 255), qRgba(30, 60, 250, 128)})
+        for (const auto& c : cases) {
+            picture::Shrinker shrinker(c.natural, c.box);
+            const std::vector<QRgb> row(size_t(c.natural.width()), colour);
+            for (int y = 0; y < c.natural.height(); ++y)
+                shrinker.addRow(y, row.data());
+            const QImage out = shrinker.result();
+            ASSERT_EQ(out.size(), picture::shrunkSize(c.natural, c.box));
+            for (int y = 0; y < out.height(); ++y)
+                for (int x = 0; x < out.width(); ++x)
+                    ASSERT_EQ(out.pixel(x, y), colour)
+                        << c.natural.width() << " x " << c.natural.height() << " into " << c.box.width()
+                        << " x " << c.box.height() << ": pixel " << x << ", " << y << " of " << out.width()
+                        << " x " << out.height();
+        }
 }
 
 TEST(PictureLimits, WmfPlayerStaysWithinItsBudgets)
