@@ -34,6 +34,7 @@ void Form_main::resetEntryFields()
     ui->Edit2->clear();
     ui->Edit3->clear();
     ui->Image2->setPicture(m_startPicture);
+    m_clickedPicturePath.clear();
 }
 
 void Form_main::Button1Click()
@@ -63,7 +64,7 @@ void Form_main::Button2Click()
     }
     const QString category = ui->ComboBox1->currentText();
     QString copied;
-    const QString picture = importPicture(ui->Edit3->text(), pictureFolder(), &copied);
+    const QString picture = importPicture(ui->Edit3->text(), pictureFolder(), pictureNamedCheck(), &copied);
     try {
         m_receipts.appendRecord({std::nullopt, category, ui->Edit1->text(), ui->Edit2->text(), picture});
     } catch (...) {
@@ -89,7 +90,12 @@ void Form_main::Button3Click()
         m_receipts.setFieldValue(kCategory, ui->ComboBox1->currentText());
         m_receipts.setFieldValue(kTitle, ui->Edit1->text());
         m_receipts.setFieldValue(kDescription, ui->Edit2->text());
-        m_receipts.setFieldValue(kPicture, importPicture(ui->Edit3->text(), pictureFolder(), &copied));
+        // The path that the grid click built for this very receipt keeps the
+        // stored name as it is, file or no file: a receipt whose picture was
+        // lost can still have its title corrected.
+        if (!clickedPictureStillShown())
+            m_receipts.setFieldValue(
+                kPicture, importPicture(ui->Edit3->text(), pictureFolder(), pictureNamedCheck(), &copied));
         m_receipts.post();
     } catch (...) {
         // Half a change must not be posted later by the next move of the grid.
@@ -143,21 +149,42 @@ bool Form_main::pictureStillNamed(const QString& picture)
     return false;
 }
 
+PictureNamed Form_main::pictureNamedCheck()
+{
+    return [this](const QString& name) { return pictureStillNamed(name); };
+}
+
+bool Form_main::clickedPictureStillShown()
+{
+    return !m_clickedPicturePath.isEmpty() && ui->Edit3->text() == m_clickedPicturePath &&
+           m_receipts.recordCount() > 0 && m_receipts.fieldAsText(schema::kId) == m_clickedReceipt;
+}
+
 void Form_main::DBGrid1CellClick()
 {
     ui->ComboBox1->setEditText(trimmed(m_receipts.fieldAsText(kCategory)));
     ui->Edit1->setText(trimmed(m_receipts.fieldAsText(kTitle)));
     ui->Edit2->setText(trimmed(m_receipts.fieldAsText(kDescription)));
     ui->Edit3->setText(pictureFolder() + trimmed(m_receipts.fieldAsText(kPicture)));
+    m_clickedPicturePath = ui->Edit3->text();
+    m_clickedReceipt = m_receipts.fieldAsText(schema::kId);
     displayStoredPicture(ui->Edit3->text(), *ui->Image2);
 }
 
-// Shows a stored picture, or the start picture and a message when its file is gone.
+// Shows a stored picture, or the start picture and a message when its file
+// is gone. A picture that cannot be decoded leaves the start picture before
+// its failure is reported: the box must not go on showing the picture of the
+// receipt shown before beside this receipt's fields.
 void Form_main::displayStoredPicture(const QString& path, ImageBox& box)
 {
     if (fileExists(path)) {
         const BusyCursor busy;
-        box.setPicture(loadPicture(path, box.size()));
+        try {
+            box.setPicture(loadPicture(path, box.size()));
+        } catch (...) {
+            box.setPicture(m_startPicture);
+            throw;
+        }
         box.setAccessibleDescription(QFileInfo(path).fileName());
         return;
     }

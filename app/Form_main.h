@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PictureRules.h"
 #include "app/ResultList.h"
 #include "store/Connection.h"
 #include "store/ReceiptIndex.h"
@@ -69,6 +70,8 @@ private:
     void refreshCategoryLists();
     void displayStoredPicture(const QString& path, ImageBox& box);
     bool pictureStillNamed(const QString& picture);
+    PictureNamed pictureNamedCheck();
+    bool clickedPictureStillShown();
     void followGridCurrentRow(int row);
     void moveGridByWheel(const QWheelEvent& wheel);
     void connectHandlers();
@@ -95,6 +98,10 @@ private:
     ResultList m_results;
     // Whether the last press on the result list already selected another line.
     bool m_resultRowChanged = false;
+    // The picture path that the last grid click built, and the receipt (its
+    // id) it was built for.
+    QString m_clickedPicturePath;
+    QString m_clickedReceipt;
     // Wheel turns in the grid that have not yet made a whole notch.
     int m_wheelRemainder = 0;
 };

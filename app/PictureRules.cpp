@@ -1,15 +1,17 @@
 #include "app/PictureRules.h"
 
 #include "util/FileClaim.h"
+#include "util/Trim.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <sys/stat.h>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -57,39 +59,65 @@ bool syncFile(const QString& path)
 }
 } // namespace
 
+namespace {
+// The number that `name` is the numbered picture name of, or 0. Digits
+// beyond eighteen cannot come from a number the program hands out.
+qint64 numberOf(std::string_view name)
+{
+    constexpr std::string_view suffix(".jpg");
+    if (name.size() < 5 + suffix.size() || name.size() > 18 + suffix.size() ||
+        name.substr(name.size() - suffix.size()) != suffix)
+        return 0;
+    const std::string_view digits = name.substr(0, name.size() - suffix.size());
+    // Only five digits may start with a zero: "012345.jpg" is no number's name.
+    if (digits.size() > 5 && digits.front() == '0')
+        return 0;
+    qint64 n = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return 0;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
 // One listing of the folder finds the numbers in use, instead of one
 // existence test per number: a folder with a hundred thousand pictures would
 // otherwise cost a hundred thousand system calls for every new receipt. The
-// candidate is still tested on its own, since the folder may change between
-// the listing and the test.
-namespace {
-QString lowestFreeName(const QString& pictureFolder, bool foldersTakeNames)
+// lowest free number is at most one past the count of numbered names, so a
+// table of that size answers without sorting. The candidate is still tested
+// on its own, since the folder may change between the listing and the test,
+// and then asked of the receipts.
+QString lowestFreeName(const QString& pictureFolder, bool foldersTakeNames, const PictureNamed& named)
 {
-    QSet<qint64> taken;
-    QDir::Filters kinds = QDir::Files | QDir::Hidden | QDir::System;
-    if (foldersTakeNames)
-        kinds |= QDir::Dirs;
-    const QStringList names = QDir(pictureFolder).entryList({QStringLiteral("*.jpg")}, kinds);
-    for (const QString& name : names) {
-        bool ok = false;
-        const qint64 n = QStringView(name).chopped(4).toLongLong(&ok);
-        if (ok && n >= 1 && numberedPictureName(n) == name)
-            taken.insert(n);
-    }
-    qint64 n = 1;
-    for (;; ++n) {
-        if (taken.contains(n))
+    std::vector<qint64> numbers;
+    forEachEntry(pictureFolder, [&](std::string_view name, bool isFolder) {
+        if (isFolder && !foldersTakeNames)
+            return;
+        if (const qint64 n = numberOf(name))
+            numbers.push_back(n);
+    });
+    std::vector<bool> taken(numbers.size() + 2, false);
+    for (const qint64 n : numbers)
+        if (n < qint64(taken.size()))
+            taken[size_t(n)] = true;
+    for (qint64 n = 1;; ++n) {
+        if (n < qint64(taken.size()) && taken[size_t(n)])
             continue;
-        const QString path = pictureFolder + numberedPictureName(n);
-        if (!fileExists(path) && !(foldersTakeNames && QFileInfo(path).isDir()))
-            return path;
+        const QString name = numberedPictureName(n);
+        const QString path = pictureFolder + name;
+        if (fileExists(path) || (foldersTakeNames && QFileInfo(path).isDir()))
+            continue;
+        if (named && named(name))
+            continue;
+        return path;
     }
 }
 } // namespace
 
-QString nextFreePictureName(const QString& pictureFolder)
+QString nextFreePictureName(const QString& pictureFolder, const PictureNamed& named)
 {
-    return lowestFreeName(pictureFolder, false);
+    return lowestFreeName(pictureFolder, false, named);
 }
 
 bool isInPictureFolder(const QString& path, const QString& pictureFolder)
@@ -97,16 +125,67 @@ bool isInPictureFolder(const QString& path, const QString& pictureFolder)
     if (path.isEmpty())
         return false;
     const QFileInfo file(path);
-    return QDir::cleanPath(file.absolutePath()) == QDir::cleanPath(QFileInfo(pictureFolder).absoluteFilePath()) &&
+    return QDir::cleanPath(file.absolutePath()) ==
+               QDir::cleanPath(QFileInfo(pictureFolder).absoluteFilePath()) &&
            fileExists(path);
 }
 
-QString importPicture(const QString& chosen, const QString& pictureFolder, QString* copiedTo)
+namespace {
+// Copies `from` to the new file `to`, bytes unchanged. Returns 0 or the errno
+// of the failure, so that a full disk is reported as one.
+int copyFileBytes(const QString& from, const QString& to)
+{
+#ifdef Q_OS_UNIX
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return errno;
+    const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        return error;
+    }
+    int error = 0;
+    std::vector<char> buffer(1 << 16);
+    while (error == 0) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got == 0)
+            break;
+        if (got < 0) {
+            if (errno != EINTR)
+                error = errno;
+            continue;
+        }
+        for (ssize_t done = 0; done < got && error == 0;) {
+            const ssize_t put = ::write(out, buffer.data() + done, size_t(got - done));
+            if (put >= 0)
+                done += put;
+            else if (errno != EINTR)
+                error = errno;
+        }
+    }
+    ::close(in);
+    if (::close(out) != 0 && error == 0)
+        error = errno;
+    return error;
+#else
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::copy_file(fs::path(QFile::encodeName(from).toStdString()),
+                  fs::path(QFile::encodeName(to).toStdString()), error);
+    return error ? (error.value() ? error.value() : EIO) : 0;
+#endif
+}
+} // namespace
+
+QString importPicture(const QString& chosen, const QString& pictureFolder, const PictureNamed& named,
+                      QString* copiedTo)
 {
     if (copiedTo)
         copiedTo->clear();
-    if (isInPictureFolder(chosen, pictureFolder))
-        return fileNamePart(chosen);
+    const QString ownName = fileNamePart(chosen);
+    if (isInPictureFolder(chosen, pictureFolder) && trimmed(ownName) == ownName)
+        return ownName;
 
     if (chosen.isEmpty())
         throw PictureImportError(QStringLiteral("没有指定票据图片，请选择图片文件。"));
@@ -116,43 +195,39 @@ QString importPicture(const QString& chosen, const QString& pictureFolder, QStri
     if (source.isDir())
         throw PictureImportError(QStringLiteral("“%1”是文件夹，不是图片文件。").arg(chosen));
 
-    const auto failed = [&](const QString& partial, const QString& reason) {
+    const auto failed = [&](const QString& partial, int error) {
         QFile::remove(partial);
-        return PictureImportError(QStringLiteral("无法把图片文件“%1”复制到图片文件夹：%2").arg(chosen, reason));
+        return PictureImportError(QStringLiteral("无法把图片文件“%1”复制到图片文件夹：%2")
+                                      .arg(chosen, QString::fromLocal8Bit(std::strerror(error))));
     };
     // The copy is written under a temporary name and then moved to its
     // number, so that a copy cut short (a full disk, a vanished source, the
     // program killed) never leaves a partial picture under a numbered name.
     const QString partial = temporaryName(pictureFolder, kPictureTemporaryPrefix, kPictureTemporarySuffix);
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::copy_file(fs::path(QFile::encodeName(chosen).toStdString()),
-                  fs::path(QFile::encodeName(partial).toStdString()), fs::copy_options::overwrite_existing,
-                  error);
-    if (error)
-        throw failed(partial, QString::fromLocal8Bit(error.message()));
+    if (const int error = copyFileBytes(chosen, partial))
+        throw failed(partial, error);
     // On the disk before it gets its name, so that a receipt never names a
     // picture that a power cut took back.
     if (!syncFile(partial))
-        throw failed(partial, QString::fromLocal8Bit(std::strerror(errno)));
+        throw failed(partial, errno);
 
     // A folder bearing a numbered name does not make the name taken, but a
     // file cannot be written there either: the copy goes to the next name.
     // A name that another copy of the program takes between the search and
     // the move is left to it, and the search goes on from there.
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        const QString dest = lowestFreeName(pictureFolder, true);
+        const QString dest = lowestFreeName(pictureFolder, true, named);
         const int result = moveWithoutReplacing(partial, dest);
         if (result == EEXIST)
             continue;
         if (result != 0)
-            throw failed(partial, QString::fromLocal8Bit(std::strerror(result)));
+            throw failed(partial, result);
         syncFile(pictureFolder);
         if (copiedTo)
             *copiedTo = dest;
         return fileNamePart(dest);
     }
-    throw failed(partial, QString::fromLocal8Bit(std::strerror(EEXIST)));
+    throw failed(partial, EEXIST);
 }
 
 } // namespace qb

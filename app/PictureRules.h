@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <stdexcept>
 
 namespace qb {
@@ -26,11 +27,16 @@ bool fileExists(const QString& path);
 // The file-name part of a path: what follows its last separator.
 QString fileNamePart(const QString& path);
 
+// Whether some receipt names the picture `name` (its stored name, trimmed).
+using PictureNamed = std::function<bool(const QString& name)>;
+
 // The full path of the lowest numbered picture name in `pictureFolder` (with
-// its trailing separator) at which no file exists. Folders that bear a
-// numbered name do not count as taken. Numbers freed by deleted pictures are
-// handed out again, lowest first.
-QString nextFreePictureName(const QString& pictureFolder);
+// its trailing separator) at which no file exists and which no receipt names
+// (`named`, when given). A receipt whose file was lost outside the program
+// keeps its number, so that a new picture never shows for it. Folders that
+// bear a numbered name do not count as taken. Numbers freed by deleted
+// pictures are handed out again, lowest first.
+QString nextFreePictureName(const QString& pictureFolder, const PictureNamed& named = {});
 
 // Whether `path` names an existing file directly inside `pictureFolder`
 // (which ends with a separator): its cleaned, absolute folder is the picture
@@ -40,14 +46,18 @@ bool isInPictureFolder(const QString& path, const QString& pictureFolder);
 
 // Brings the picture the user chose into the picture folder and yields the
 // name to store for it. A file already inside the picture folder yields its
-// own name and nothing is copied. Any other file is copied under the next
-// free numbered name, bytes unchanged. The copy never replaces a file: when
+// own name and nothing is copied, unless blanks or control characters
+// surround its name: the display reads stored names trimmed and would show
+// another file, so such a file is copied like an outside one. Any other file
+// is copied under the next free numbered name (see nextFreePictureName, with
+// `named`), bytes unchanged. The copy never replaces a file: when
 // another program takes the name first, the copy goes to the next free one.
 //
 // A copy that fails throws PictureImportError naming the file, and leaves no
 // file behind under the new name. `copiedTo` gets the full path of the copy
 // (empty when nothing was copied), so a caller whose next step fails can take
 // the copy back.
-QString importPicture(const QString& chosen, const QString& pictureFolder, QString* copiedTo = nullptr);
+QString importPicture(const QString& chosen, const QString& pictureFolder, const PictureNamed& named = {},
+                      QString* copiedTo = nullptr);
 
 } // namespace qb

@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -72,26 +73,45 @@ bool writerMayRun(QStringView middle)
 }
 } // namespace
 
+void forEachEntry(const QString& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
+{
+#ifdef Q_OS_UNIX
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    while (const dirent* entry = ::readdir(dir)) {
+        bool isFolder = entry->d_type == DT_DIR;
+        // Links and file systems that do not type their entries need a look.
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat info;
+            isFolder = ::fstatat(dirFd, entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+        }
+        visit(std::string_view(entry->d_name), isFolder);
+    }
+    ::closedir(dir);
+#else
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        const QByteArray name = QFile::encodeName(entry.fileName());
+        visit(std::string_view(name.constData(), size_t(name.size())), entry.isDir());
+    }
+#endif
+}
+
 namespace {
-// The names in `folder` that start with `prefix`. The picture folder can hold
-// a hundred thousand pictures and is looked through at every start, so the
-// names are compared as the bytes the system gives, and only the few that
-// match become texts.
+// The names in `folder` that start with `prefix`. The picture folder is
+// looked through at every start, so the names are compared as the bytes the
+// system gives, and only the few that match become texts.
 QStringList namesStartingWith(const QString& folder, const QString& prefix)
 {
     QStringList found;
-#ifdef Q_OS_UNIX
     const QByteArray start = QFile::encodeName(prefix);
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
-    if (!dir)
-        return found;
-    while (const dirent* entry = ::readdir(dir))
-        if (std::strncmp(entry->d_name, start.constData(), size_t(start.size())) == 0)
-            found.append(QFile::decodeName(entry->d_name));
-    ::closedir(dir);
-#else
-    found = QDir(folder).entryList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
-#endif
+    forEachEntry(folder, [&](std::string_view name, bool) {
+        if (name.substr(0, size_t(start.size())) == std::string_view(start.constData(), size_t(start.size())))
+            found.append(QFile::decodeName(QByteArray(name.data(), qsizetype(name.size()))));
+    });
     return found;
 }
 } // namespace

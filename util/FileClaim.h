@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+#include <string_view>
 
 namespace qb {
 
@@ -24,5 +26,12 @@ QString temporaryName(const QString& folder, const QString& prefix, const QStrin
 // unless the process that made them is still running. Returns how many were
 // removed. Nothing else in the folder is touched.
 int removeLeftoverTemporaries(const QString& folder, const QString& prefix, const QString& suffix);
+
+// Calls `visit` once for every entry of `folder` with the entry's name as the
+// system gives it (bytes, no conversion) and whether it is a folder (a link
+// counts as what it points to). One listing, in the system's order: the
+// picture folder can hold a hundred thousand pictures.
+void forEachEntry(const QString& folder,
+                  const std::function<void(std::string_view name, bool isFolder)>& visit);
 
 } // namespace qb

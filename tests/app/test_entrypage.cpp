@@ -3,7 +3,11 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QRandomGenerator>
 #include <QWheelEvent>
+#include <map>
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace qb;
 using namespace qb::test;
@@ -315,4 +319,137 @@ TEST_F(EntryPageTest, WheelMovesTheCurrentReceiptWithoutLoadingIt)
     click("Button4");
     EXPECT_EQ(cell(0, 2), "one");
     EXPECT_EQ(cell(1, 2), "three") << "delete acts on the row the wheel moved to";
+}
+
+// A receipt whose picture was lost outside the program keeps its number: the
+// next import does not fill it in with another receipt's picture. And the
+// receipt can still be corrected: the path its grid click built keeps the
+// stored name, file or no file.
+TEST_F(EntryPageTest, LostPictureKeepsItsNumberAndItsReceiptCanStillBeChanged)
+{
+    file("a", "one", "", photo("red.jpg", Qt::red));
+    ASSERT_TRUE(QFile::remove(pictureFolder() + "00001.jpg"));
+    file("a", "two", "", photo("blue.jpg", Qt::blue));
+    EXPECT_EQ(cell(1, 4), "00002.jpg") << "the lost picture's number was handed to another receipt";
+
+    clickGridRow(0);
+    EXPECT_EQ(dialogs.infos, QStringList{"票据相关的图片丢失"});
+    EXPECT_TRUE(showsStartPicture("Image2"));
+    find<QLineEdit>("Edit1")->setText("one, corrected");
+    click("Button3");
+    EXPECT_TRUE(dialogs.failures.isEmpty()) << dialogs.failures.join('\n').toStdString();
+    EXPECT_EQ(cell(0, 2), "one, corrected");
+    EXPECT_EQ(cell(0, 4), "00001.jpg");
+    EXPECT_EQ(pictures(), QStringList{"00002.jpg"});
+}
+
+// A clicked receipt whose picture cannot be decoded must not go on showing
+// the picture of the receipt clicked before.
+TEST_F(EntryPageTest, UndecodablePictureOnAGridClickLeavesTheStartPictureBeforeTheReport)
+{
+    file("a", "red", "", photo("red.jpg", Qt::red));
+    file("a", "notes", "", folder.write("notes.jpg", "receipt notes, no picture"));
+    clickGridRow(0);
+    ASSERT_TRUE(isRed(centreOf("Image2")));
+    clickGridRow(1);
+    ASSERT_EQ(dialogs.failures.size(), 1);
+    EXPECT_TRUE(dialogs.failures[0].startsWith("JPEG error #")) << dialogs.failures[0].toStdString();
+    EXPECT_TRUE(showsStartPicture("Image2"));
+    EXPECT_EQ(text("Edit1"), "notes");
+}
+
+// A full disk while the picture is copied: the system's reason reaches the
+// user and nothing is filed.
+TEST_F(EntryPageTest, FullDiskDuringThePictureCopyIsReportedAndFilesNothing)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the full disk is a mounted tmpfs, which needs root";
+    const QByteArray at = QFile::encodeName(pictureFolder());
+    ASSERT_EQ(::mount("tmpfs", at.constData(), "tmpfs", 0, "size=64k"), 0);
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(at.constData(),
+                                                                      [](const char* a) { ::umount2(a, MNT_DETACH); });
+    file("a", "big", "", folder.write("big.jpg", QByteArray(1 << 20, 'x')));
+    ASSERT_EQ(dialogs.failures.size(), 1);
+    EXPECT_TRUE(dialogs.failures[0].contains("No space left on device")) << dialogs.failures[0].toStdString();
+    EXPECT_EQ(gridRows(), 0);
+    EXPECT_TRUE(pictures().isEmpty()) << pictures().join(' ').toStdString();
+}
+
+// Random filings, changes, deletions and pictures lost outside the program:
+// whatever a receipt's stored name finds in the picture folder must be the
+// picture filed for that receipt, never one filed for another.
+TEST_F(EntryPageTest, NoReceiptEverShowsAPictureFiledForAnother)
+{
+    QRandomGenerator random(20261209);
+    std::map<QString, QByteArray> filedFor; // receipt id -> the bytes of its picture
+    int sources = 0;
+    const auto newSource = [&] {
+        ++sources;
+        return folder.write(QStringLiteral("src/%1.jpg").arg(sources), "picture " + QByteArray::number(sources));
+    };
+    const auto ids = [&] {
+        QStringList out;
+        for (int row = 0; row < gridRows(); ++row)
+            out.append(cell(row, 0));
+        return out;
+    };
+    for (int step = 0; step < 300; ++step) {
+        const int rows = gridRows();
+        const int row = rows > 0 ? random.bounded(rows) : 0;
+        const QString id = rows > 0 ? cell(row, 0) : QString();
+        QString what;
+        switch (rows > 0 ? random.bounded(6) : 0) {
+        case 0: { // file a new receipt from a file elsewhere
+            const QString source = newSource();
+            const QStringList before = ids();
+            file("c", "t", "", source);
+            for (const QString& added : ids())
+                if (!before.contains(added))
+                    filedFor[added] = "picture " + QByteArray::number(sources);
+            what = "file";
+            break;
+        }
+        case 1: // change, with a new picture or keeping the one loaded
+            clickGridRow(row);
+            find<QLineEdit>("Edit1")->setText(QStringLiteral("changed %1").arg(step));
+            if (random.bounded(2)) {
+                find<QLineEdit>("Edit3")->setText(newSource());
+                click("Button3");
+                if (cell(row, 2) == QStringLiteral("changed %1").arg(step))
+                    filedFor[id] = "picture " + QByteArray::number(sources);
+            } else {
+                click("Button3");
+            }
+            what = "change";
+            break;
+        case 2: // delete
+            clickGridRow(row);
+            click("Button4");
+            filedFor.erase(id);
+            what = "delete";
+            break;
+        case 3: { // file another receipt right after a click: both name one picture
+            clickGridRow(row);
+            const QStringList before = ids();
+            click("Button2");
+            for (const QString& added : ids())
+                if (!before.contains(added))
+                    filedFor[added] = filedFor[id];
+            what = "refile";
+            break;
+        }
+        default: // the picture is lost outside the program
+            QFile::remove(pictureFolder() + cell(row, 4).trimmed());
+            what = "lose";
+            break;
+        }
+        for (int r = 0; r < gridRows(); ++r) {
+            QFile shown(pictureFolder() + cell(r, 4).trimmed());
+            if (!shown.open(QIODevice::ReadOnly))
+                continue;
+            ASSERT_EQ(shown.readAll(), filedFor[cell(r, 0)])
+                << "step " << step << " (" << what.toStdString() << "): receipt " << cell(r, 0).toStdString()
+                << " shows " << cell(r, 4).toStdString();
+        }
+    }
 }

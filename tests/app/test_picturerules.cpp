@@ -4,8 +4,16 @@
 #include <QDir>
 #include <QFile>
 #include <atomic>
+#include <cstring>
+#include <functional>
+#include <optional>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace qb;
 using qb::test::TempFolder;
@@ -29,6 +37,47 @@ struct PictureFolder
     PictureFolder() { QDir().mkpath(folder); }
     void take(const QString& name) const { root.write(QStringLiteral("image/") + name, "x"); }
 };
+
+bool isNumberedName(const QString& name)
+{
+    bool ok = false;
+    const qint64 n = name.chopped(4).toLongLong(&ok);
+    return ok && name.endsWith(".jpg") && numberedPictureName(n) == name;
+}
+
+// A small tmpfs over `folder` for as long as it lives: a disk that fills up
+// or turns read-only for real. Mounting needs root.
+struct TinyDisk
+{
+    QByteArray at;
+    bool mounted = false;
+    explicit TinyDisk(const QString& folder) : at(QFile::encodeName(folder))
+    {
+        mounted = ::mount("tmpfs", at.constData(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~TinyDisk()
+    {
+        if (mounted)
+            ::umount2(at.constData(), MNT_DETACH);
+    }
+    bool remount(unsigned long flags) const
+    {
+        return ::mount("tmpfs", at.constData(), "tmpfs", MS_REMOUNT | flags, "size=64k") == 0;
+    }
+};
+
+// Root passes every permission check; without these capabilities (on the
+// calling thread only) it meets the modes of files and folders as anyone does.
+void giveUpFileAccessOverride()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return;
+    for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+        data[cap / 32].effective &= ~(1u << (cap % 32));
+    ::syscall(SYS_capset, &header, data);
+}
 } // namespace
 
 TEST(PictureNameTest, AtLeastFiveDigitsAndNoUpperLimit)
@@ -76,7 +125,7 @@ TEST(PictureImportTest, OutsideFilesAreCopiedUnchangedEachTimeUnderANewNumber)
     PictureFolder p;
     const QString source = p.root.write("scan.bmp", QByteArray("BM not really a bitmap\0\x01\x02", 25));
     QString copied;
-    EXPECT_EQ(importPicture(source, p.folder, &copied), "00001.jpg");
+    EXPECT_EQ(importPicture(source, p.folder, {}, &copied), "00001.jpg");
     EXPECT_EQ(copied, p.folder + "00001.jpg");
     EXPECT_EQ(importPicture(source, p.folder), "00002.jpg");
     EXPECT_EQ(contentOf(p.folder + "00002.jpg"), contentOf(source)) << "the bytes must be kept as they are";
@@ -92,7 +141,7 @@ TEST(PictureImportTest, OnlyFilesDirectlyInThePictureFolderAreTakenAsTheyAre)
     p.take("00012.jpg");
     p.take("X.JPG");
     QString copied = "stale";
-    EXPECT_EQ(importPicture(p.folder + "00012.jpg", p.folder, &copied), "00012.jpg");
+    EXPECT_EQ(importPicture(p.folder + "00012.jpg", p.folder, {}, &copied), "00012.jpg");
     EXPECT_TRUE(copied.isEmpty());
     EXPECT_EQ(importPicture(p.folder + "." + QDir::separator() + "X.JPG", p.folder), "X.JPG");
     EXPECT_EQ(entries(p.folder), (QStringList{"00012.jpg", "X.JPG"})) << "nothing is copied";
@@ -150,7 +199,8 @@ TEST(PictureImportTest, ImportsRunningAtOnceNeverReplaceEachOthersPictures)
     constexpr int kEach = 150;
     std::vector<QString> sources;
     for (int i = 0; i < 2 * kEach; ++i)
-        sources.push_back(p.root.write(QStringLiteral("src/%1.jpg").arg(i), QByteArray::number(i).repeated(50)));
+        sources.push_back(
+            p.root.write(QStringLiteral("src/%1.jpg").arg(i), QByteArray::number(i).repeated(50)));
     std::vector<QString> names(sources.size());
     std::atomic<int> failures{0};
     auto importer = [&](int first) {
@@ -168,6 +218,98 @@ TEST(PictureImportTest, ImportsRunningAtOnceNeverReplaceEachOthersPictures)
     b.join();
     EXPECT_EQ(failures, 0);
     for (size_t i = 0; i < sources.size(); ++i)
-        EXPECT_EQ(contentOf(p.folder + names[i]), contentOf(sources[i])) << "import " << i << " as " << names[i].toStdString();
+        EXPECT_EQ(contentOf(p.folder + names[i]), contentOf(sources[i]))
+            << "import " << i << " as " << names[i].toStdString();
     EXPECT_EQ(entries(p.folder).size(), sources.size());
+}
+
+// A number stays taken while a receipt names it, even when its file was lost
+// outside the program: the next picture must not show for that receipt.
+TEST(PictureNameTest, NumbersThatReceiptsNameStayTakenWithoutTheirFiles)
+{
+    PictureFolder p;
+    p.take("00002.jpg");
+    const QStringList named{"00001.jpg", "00003.jpg"};
+    const PictureNamed isNamed = [&](const QString& name) { return named.contains(name); };
+    EXPECT_EQ(nextFreePictureName(p.folder, isNamed), p.folder + "00004.jpg");
+    const QString source = p.root.write("scan.jpg", "scan bytes");
+    EXPECT_EQ(importPicture(source, p.folder, isNamed), "00004.jpg");
+    EXPECT_FALSE(QFile::exists(p.folder + "00001.jpg")) << "a lost picture is not filled in by another";
+}
+
+// The display reads a stored name trimmed: a file in the picture folder whose
+// name has blanks or control characters around it would show as another
+// file, so it is copied under a number like a file from elsewhere.
+TEST(PictureImportTest, NameWithSurroundingBlanksInsideTheFolderIsCopiedUnderANumber)
+{
+    PictureFolder p;
+    p.root.write("image/a.jpg", "the other picture");
+    int number = 0;
+    for (const QString& name : {QString(" a.jpg"), QString("a.jpg "), QString("\ta.jpg")}) {
+        const QString chosen = p.root.write("image/" + name, name.toUtf8());
+        const QString stored = importPicture(chosen, p.folder);
+        EXPECT_EQ(stored, numberedPictureName(++number)) << "\"" << name.toStdString() << "\"";
+        EXPECT_EQ(contentOf(p.folder + stored), name.toUtf8());
+    }
+    EXPECT_EQ(importPicture(p.folder + "a.jpg", p.folder), "a.jpg") << "a plain name is still taken as it is";
+}
+
+// The copy is written under a temporary name and then moved to its number.
+// When either step fails for another reason than a taken name, no numbered
+// file may stay (a receipt would be filed naming it) and the reason is told.
+TEST(PictureImportTest, CopyOrMoveFailingForAnyReasonLeavesNoNumberedFileAndSaysWhy)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "the full and read-only disks are mounted tmpfs, which needs root";
+    struct Case
+    {
+        const char* what;
+        int error;
+        bool tinyDisk;
+        qsizetype sourceBytes;
+        // Runs between the copy and the move (from the search for a free name).
+        std::function<void(const QString& folder, const TinyDisk* disk)> meanwhile;
+    };
+    const std::vector<Case> cases{
+        {"picture folder removed meanwhile", ENOENT, false, 100,
+         [](const QString& folder, const TinyDisk*) { QDir(folder).removeRecursively(); }},
+        {"picture folder made read-only meanwhile", EACCES, false, 100,
+         [](const QString& folder, const TinyDisk*) { ::chmod(QFile::encodeName(folder).constData(), 0555); }},
+        {"disk turned read-only meanwhile", EROFS, true, 100,
+         [](const QString&, const TinyDisk* disk) { ASSERT_TRUE(disk->remount(MS_RDONLY)); }},
+        {"disk full during the copy", ENOSPC, true, 1 << 20, nullptr},
+    };
+    for (const Case& c : cases) {
+        PictureFolder p;
+        const QString source = p.root.write("scan.jpg", QByteArray(c.sourceBytes, 'x'));
+        std::optional<TinyDisk> disk;
+        if (c.tinyDisk) {
+            disk.emplace(p.folder);
+            ASSERT_TRUE(disk->mounted) << c.what << ": " << std::strerror(errno);
+        }
+        bool done = false;
+        const PictureNamed hook = [&](const QString&) {
+            if (!done && c.meanwhile)
+                c.meanwhile(p.folder, disk ? &*disk : nullptr);
+            done = true;
+            return false;
+        };
+        QString message;
+        std::thread importer([&] {
+            giveUpFileAccessOverride();
+            try {
+                importPicture(source, p.folder, hook);
+            } catch (const PictureImportError& e) {
+                message = QString::fromUtf8(e.what());
+            }
+        });
+        importer.join();
+        EXPECT_TRUE(message.contains(QString::fromLocal8Bit(std::strerror(c.error))) && message.contains(source))
+            << c.what << ": " << message.toStdString();
+        ::chmod(QFile::encodeName(p.folder).constData(), 0755);
+        if (disk)
+            disk->remount(0);
+        for (const QString& name : entries(p.folder))
+            EXPECT_FALSE(isNumberedName(name)) << c.what << ": " << name.toStdString() << " names no picture";
+    }
 }

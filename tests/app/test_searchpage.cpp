@@ -169,3 +169,19 @@ TEST_F(SearchPageTest, ControlClickThatClearsTheSelectionShowsNothingNew)
     ASSERT_FALSE(list->selectionModel()->hasSelection());
     EXPECT_EQ(memo(), "untouched");
 }
+
+// A selected receipt whose picture cannot be decoded must not go on showing
+// the picture of the line selected before.
+TEST_F(SearchPageTest, UndecodablePictureLeavesTheStartPictureBeforeTheReport)
+{
+    ASSERT_TRUE(QFile::remove(pictureFolder() + "00002.jpg"));
+    folder.write("image/00002.jpg", "receipt notes, no picture");
+    search("", "");
+    clickLine(0);
+    ASSERT_TRUE(isRed(centreOf("Image3")));
+    clickLine(1);
+    ASSERT_EQ(dialogs.failures.size(), 1);
+    EXPECT_TRUE(dialogs.failures[0].startsWith("JPEG error #")) << dialogs.failures[0].toStdString();
+    EXPECT_TRUE(showsStartPicture("Image3"));
+    EXPECT_EQ(memo(), "出租车 to Airport\n机场");
+}
