@@ -366,8 +366,8 @@ TEST_F(EntryPageTest, FullDiskDuringThePictureCopyIsReportedAndFilesNothing)
         GTEST_SKIP() << "the full disk is a mounted tmpfs, which needs root";
     const QByteArray at = QFile::encodeName(pictureFolder());
     ASSERT_EQ(::mount("tmpfs", at.constData(), "tmpfs", 0, "size=64k"), 0);
-    const std::unique_ptr<const char, void (*)(const char*)> unmount(at.constData(),
-                                                                      [](const char* a) { ::umount2(a, MNT_DETACH); });
+    const std::unique_ptr<const char, void (*)(const char*)> unmount(
+        at.constData(), [](const char* a) { ::umount2(a, MNT_DETACH); });
     file("a", "big", "", folder.write("big.jpg", QByteArray(1 << 20, 'x')));
     ASSERT_EQ(dialogs.failures.size(), 1);
     EXPECT_TRUE(dialogs.failures[0].contains("No space left on device")) << dialogs.failures[0].toStdString();
@@ -385,7 +385,8 @@ TEST_F(EntryPageTest, NoReceiptEverShowsAPictureFiledForAnother)
     int sources = 0;
     const auto newSource = [&] {
         ++sources;
-        return folder.write(QStringLiteral("src/%1.jpg").arg(sources), "picture " + QByteArray::number(sources));
+        return folder.write(QStringLiteral("src/%1.jpg").arg(sources),
+                            "picture " + QByteArray::number(sources));
     };
     const auto ids = [&] {
         QStringList out;

@@ -6,9 +6,9 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
-#include <optional>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <optional>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -274,7 +274,9 @@ TEST(PictureImportTest, CopyOrMoveFailingForAnyReasonLeavesNoNumberedFileAndSays
         {"picture folder removed meanwhile", ENOENT, false, 100,
          [](const QString& folder, const TinyDisk*) { QDir(folder).removeRecursively(); }},
         {"picture folder made read-only meanwhile", EACCES, false, 100,
-         [](const QString& folder, const TinyDisk*) { ::chmod(QFile::encodeName(folder).constData(), 0555); }},
+         [](const QString& folder, const TinyDisk*) {
+             ::chmod(QFile::encodeName(folder).constData(), 0555);
+         }},
         {"disk turned read-only meanwhile", EROFS, true, 100,
          [](const QString&, const TinyDisk* disk) { ASSERT_TRUE(disk->remount(MS_RDONLY)); }},
         {"disk full during the copy", ENOSPC, true, 1 << 20, nullptr},
@@ -304,7 +306,8 @@ TEST(PictureImportTest, CopyOrMoveFailingForAnyReasonLeavesNoNumberedFileAndSays
             }
         });
         importer.join();
-        EXPECT_TRUE(message.contains(QString::fromLocal8Bit(std::strerror(c.error))) && message.contains(source))
+        EXPECT_TRUE(message.contains(QString::fromLocal8Bit(std::strerror(c.error))) &&
+                    message.contains(source))
             << c.what << ": " << message.toStdString();
         ::chmod(QFile::encodeName(p.folder).constData(), 0755);
         if (disk)

@@ -187,7 +187,8 @@ TEST(PictureLimits, TinyFilesClaimingHugePicturesAreShrunkOrRefused)
         {"rle8.bmp", rle8(14000, 14000, [](int) { return QByteArray(); }),
          QStringLiteral("图片太大（14000 × 14000 像素），无法显示。")},
         {"progressive.jpg", progressive, QStringLiteral("JPEG 图片太大：解码需要超过 160 MB 内存")},
-        {"short.emf", shortEmf, QStringLiteral("EMF 图元文件无法显示：文件比 EMF 文件头还短，不是 EMF 图元文件。")},
+        {"short.emf", shortEmf,
+         QStringLiteral("EMF 图元文件无法显示：文件比 EMF 文件头还短，不是 EMF 图元文件。")},
     };
     for (const auto& c : refused)
         EXPECT_TRUE(
@@ -212,7 +213,7 @@ TEST(PictureLimits, ShrinkingKeepsTheColourOfPartialBlocksAtTheEdges)
     {
         QSize natural, box;
     } cases[] = {
-        {{7, 7}, {2, 2}},     {{10, 5}, {3, 2}},     {{13, 9}, {2, 2}},
+        {{7, 7}, {2, 2}},     {{10, 5}, {3, 2}},         {{13, 9}, {2, 2}},
         {{100, 100}, {7, 7}}, {{1043, 301}, {521, 275}}, {{5, 22}, {1, 4}},
     };
     for (const QRgb colour : {qRgba(200, 120, 40, 255), qRgba(30, 60, 250, 128)})
