@@ -73,7 +73,8 @@ bool writerMayRun(QStringView middle)
 }
 } // namespace
 
-void forEachEntry(const QString& folder, const std::function<void(std::string_view name, bool isFolder)>& visit)
+void forEachEntry(const QString& folder,
+                  const std::function<void(std::string_view name, bool isFolder)>& visit)
 {
 #ifdef Q_OS_UNIX
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
