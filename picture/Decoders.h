@@ -23,7 +23,10 @@ std::optional<Format> formatOfContent(const QByteArray& bytes);
 constexpr qint64 maxPixels = 200'000'000;
 constexpr qint64 maxSide = 65535;
 
-bool withinLimits(qint64 width, qint64 height);
+constexpr bool withinLimits(qint64 width, qint64 height)
+{
+    return width <= maxSide && height <= maxSide && width * height <= maxPixels;
+}
 // The failure for a picture beyond the limits, naming the size it declares.
 [[noreturn]] void refuseTooLarge(qint64 width, qint64 height);
 // Refuses a declared size beyond the limits.

@@ -176,11 +176,6 @@ std::optional<Format> formatOfContent(const QByteArray& bytes)
     return std::nullopt;
 }
 
-bool withinLimits(qint64 width, qint64 height)
-{
-    return width <= maxSide && height <= maxSide && width * height <= maxPixels;
-}
-
 void refuseTooLarge(qint64 width, qint64 height)
 {
     throw PictureError(QStringLiteral("图片太大（%1 × %2 像素），无法显示。").arg(width).arg(height));

@@ -1,9 +1,25 @@
-// Converts one EMF picture, read from standard input, to SVG on standard
-// output. The program starts this per picture so that a damaged file cannot
-// take the program down with it. Exit status 0 on success.
+// Draws one EMF picture for the program. The picture, read from standard
+// input, goes through libemf2svg to SVG, which Qt draws into an image of
+// the size asked for; standard output gets the image's width and height
+// (two 32-bit integers) and then its rows, ARGB32 premultiplied. When the
+// size is beyond the program's limits only the two integers are written.
+//
+//   tavrellquillbox-emf2svg <width> <height>     0 0: the picture's own size
+//
+// The program starts this per picture, so that neither a damaged file
+// (libemf2svg is not safe on one) nor a picture that takes seconds to draw
+// can take the program down or hold it up. Exit status 0 on success; else
+// standard error says why, in words the program shows.
+#include "picture/Decoders.h"
 #include "picture/EmfToSvg.h"
 
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,7 +30,7 @@
 namespace {
 
 // A hostile file must not make the converter eat the machine: cap its
-// memory and processor time (the caller has a timeout as well).
+// memory and processor time (the program stops waiting long before).
 void limitResources()
 {
 #if defined(__unix__) && !defined(__SANITIZE_ADDRESS__)
@@ -25,26 +41,65 @@ void limitResources()
 #endif
 }
 
+int refuse(const char* why, int status = 2)
+{
+    std::fprintf(stderr, "%s\n", why);
+    return status;
+}
+
+bool write(const void* data, size_t bytes)
+{
+    return std::fwrite(data, 1, bytes, stdout) == bytes;
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     limitResources();
+    if (argc != 3)
+        return refuse("用法：tavrellquillbox-emf2svg <宽> <高>", 1);
+    const QSize box(std::atoi(argv[1]), std::atoi(argv[2]));
+
     std::vector<char> input;
     char chunk[65536];
     size_t n = 0;
     while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
         input.insert(input.end(), chunk, chunk + n);
-        if (input.size() > qb::emf::maxInputBytes) {
-            std::fputs("文件过大\n", stderr);
-            return 3;
-        }
+        if (input.size() > qb::emf::maxInputBytes)
+            return refuse("文件过大", 3);
     }
     std::string svg;
-    if (const char* why = qb::emf::convertToSvg(input, svg)) {
-        std::fprintf(stderr, "%s\n", why);
-        return 2;
+    if (const char* why = qb::emf::convertToSvg(input, svg))
+        return refuse(why);
+    input = {};
+
+    // Text needs the font database, which needs a GUI application; no
+    // window is ever shown. Standard error carries only our own reason.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QGuiApplication app(argc, argv);
+    QSvgRenderer renderer(QByteArray::fromRawData(svg.data(), qsizetype(svg.size())));
+    if (!renderer.isValid())
+        return refuse("转换结果不是有效的 SVG");
+    // Damaged bounds come out of the conversion as a picture of no size.
+    if (renderer.defaultSize().isEmpty())
+        return refuse("画面大小无效");
+    const QSize size = box.isEmpty() ? renderer.defaultSize() : box;
+    const std::int32_t header[2] = {size.width(), size.height()};
+    if (!write(header, sizeof header))
+        return 4;
+    if (!qb::picture::withinLimits(size.width(), size.height()))
+        return std::fflush(stdout) == 0 ? 0 : 4;
+
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return refuse("内存不足");
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        renderer.render(&painter, QRectF(QPointF(0, 0), size));
     }
-    const bool written = std::fwrite(svg.data(), 1, svg.size(), stdout) == svg.size() && std::fflush(stdout) == 0;
+    const bool written = write(image.constBits(), size_t(image.sizeInBytes())) && std::fflush(stdout) == 0;
     return written ? 0 : 4;
 }

@@ -1,6 +1,6 @@
 // Time and peak memory of showing one picture in an image box, per file.
 //
-//   bench_picture [folder...]
+//   bench_picture [--only <text>] [folder...]
 //
 // writes a set of genuine large pictures (phone and camera photos, A4 scans,
 // big metafiles) to a temporary folder, adds the files of every folder given,
@@ -234,6 +234,63 @@ bool writeSaveDcWmf(const QString& path, int megabytes)
     });
 }
 
+// An enhanced metafile of a 2000 x 1000 frame: header, `body` holding
+// `records` records, the end record.
+bool writeEmf(const QString& path, QByteArray body, int records)
+{
+    for (quint32 v : {14u, 20u, 0u, 16u, 20u}) // EOF
+        put32(body, v);
+    QByteArray file;
+    put32(file, 1); // HEADER
+    put32(file, 88);
+    for (int v : {0, 0, 1999, 999, 0, 0, 52900, 26450})
+        put32(file, v);
+    put32(file, 0x464D4520);
+    put32(file, 0x10000);
+    put32(file, 88 + body.size());
+    put32(file, records + 2);
+    put16(file, 1);
+    put16(file, 0);
+    for (int v : {0, 0, 0, 1024, 768, 270, 203})
+        put32(file, v);
+    QFile out(path);
+    return out.open(QIODevice::WriteOnly) && out.write(file + body) == file.size() + body.size();
+}
+
+// `lines` line segments, each a MOVETOEX and a LINETO.
+bool writeEmfLines(const QString& path, int lines)
+{
+    QByteArray body;
+    body.reserve(qsizetype(lines) * 32);
+    QRandomGenerator random(13);
+    for (int i = 0; i < lines; ++i) {
+        for (int type : {27, 54}) { // MOVETOEX, LINETO
+            put32(body, type);
+            put32(body, 16);
+            put32(body, random.bounded(2000));
+            put32(body, random.bounded(1000));
+        }
+    }
+    return writeEmf(path, body, 2 * lines);
+}
+
+// One POLYLINE16 record of `points` points zigzagging across the frame.
+bool writeEmfPolyline(const QString& path, int points)
+{
+    QByteArray body;
+    put32(body, 87); // POLYLINE16
+    put32(body, 28 + 4 * points);
+    for (int v : {0, 0, 1999, 999})
+        put32(body, v);
+    put32(body, points);
+    QRandomGenerator random(17);
+    for (int i = 0; i < points; ++i) {
+        put16(body, int(random.bounded(2000)));
+        put16(body, int(random.bounded(1000)));
+    }
+    return writeEmf(path, body, 1);
+}
+
 struct Genuine
 {
     const char* name;
@@ -262,6 +319,12 @@ std::vector<Genuine> genuinePictures()
          }},
         {"savedc-20mb.wmf", [](const QString& p) { return writeSaveDcWmf(p, 20); }},
         {"savedc-60mb.wmf", [](const QString& p) { return writeSaveDcWmf(p, 60); }},
+        {"lines-2k.emf", [](const QString& p) { return writeEmfLines(p, 2000); }},
+        {"lines-9990.emf", [](const QString& p) { return writeEmfLines(p, 9990); }},
+        {"lines-20k.emf", [](const QString& p) { return writeEmfLines(p, 20000); }},
+        {"polyline-512kb.emf", [](const QString& p) { return writeEmfPolyline(p, 130000); }},
+        {"lines-100k.emf", [](const QString& p) { return writeEmfLines(p, 100000); }},
+        {"lines-500k.emf", [](const QString& p) { return writeEmfLines(p, 500000); }},
     };
 }
 
@@ -313,9 +376,18 @@ int main(int argc, char** argv)
         return showOne(argc, argv);
 
     QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    // --only <text>: just the pictures whose names hold it.
+    QString only;
+    if (args.size() >= 2 && args[0] == u"--only") {
+        only = args[1];
+        args = args.mid(2);
+    }
     QTemporaryDir folder;
     QStringList files;
     for (const Genuine& g : genuinePictures()) {
+        if (!QString::fromLatin1(g.name).contains(only))
+            continue;
         const QString path = folder.filePath(QString::fromLatin1(g.name));
         if (!g.write(path)) {
             std::fprintf(stderr, "cannot write %s\n", g.name);
@@ -323,10 +395,10 @@ int main(int argc, char** argv)
         }
         files << path;
     }
-    for (int i = 1; i < argc; ++i) {
-        const QDir dir(QString::fromLocal8Bit(argv[i]));
+    for (const QString& arg : args) {
+        const QDir dir(arg);
         for (const QFileInfo& info : dir.entryInfoList(QDir::Files, QDir::Name)) {
-            if (info.suffix().toLower() != u"md")
+            if (info.suffix().toLower() != u"md" && info.fileName().contains(only))
                 files << info.filePath();
         }
     }

@@ -31,6 +31,8 @@ QByteArray tiffG4White(quint32 width, quint32 height);
 // A TIFF whose header declares the size but holds no pixel data.
 QByteArray tiffHeaderOnly(quint32 width, quint32 height);
 void writeEmfRedBlue(const QString& path);
+// `points` random points joined by one line, then `lines` random segments.
+void writeEmfScribble(const QString& path, int points, int lines);
 
 // A Windows metafile record by record.
 class WmfBuilder

@@ -196,6 +196,27 @@ TEST(PictureLimits, TinyFilesClaimingHugePicturesAreShrunkOrRefused)
             << c.name << ": "
             << failureOf([&] { return loadPicture(folder.file(c.name), box); }).toStdString();
 
+    // Metafiles that would take the program seconds and hundreds of MB to
+    // draw: more records than the converter may hold, and a drawing the
+    // converter cannot finish in time.
+    const struct
+    {
+        const char* name;
+        int points, lines;
+        QString message;
+    } heavy[] = {
+        {"many.emf", 0, 30000, QStringLiteral("EMF 图元文件无法显示：图元记录超过 50000 条，画面太复杂。")},
+        {"slow.emf", 130000, 0, QStringLiteral("EMF 图元文件无法显示：画面太复杂，")},
+    };
+    for (const auto& c : heavy) {
+        writeEmfScribble(folder.file(c.name), c.points, c.lines);
+        QElapsedTimer timer;
+        timer.start();
+        const QString failure = failureOf([&] { return loadPicture(folder.file(c.name), box); });
+        EXPECT_TRUE(failure.startsWith(c.message)) << c.name << ": " << failure.toStdString();
+        EXPECT_LT(timer.elapsed(), 6000) << c.name;
+    }
+
     // Over the file size limit, without the disk space: a name that holds a
     // placeholder is reported as it is.
     QFile big(folder.file("big%1.jpg"));
