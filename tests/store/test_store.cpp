@@ -231,7 +231,11 @@ TEST_F(RecordSetTest, EveryMoveSettlesThePendingEditOfTheRowItLeaves)
         {"moveTo another row", [](RecordSet& r) { r.moveTo(2); }, "c", three},
         {"moveTo the same row", [](RecordSet& r) { r.moveTo(1); }, "b", three},
         {"locate", [](RecordSet& r) { r.locate("类别", "k0"); }, "a", three},
-        {"append", [](RecordSet& r) { r.appendRecord({std::nullopt, "k3", "d", "", ""}); }, "d",
+        {"append",
+         [](RecordSet& r) {
+             r.appendRecord({std::nullopt, "k3", "d", "", ""});
+         },
+         "d",
          {"a", "b", "c", "d"}},
     };
     for (const Move& move : moves) {
@@ -248,7 +252,8 @@ TEST_F(RecordSetTest, EveryMoveSettlesThePendingEditOfTheRowItLeaves)
                 rs.setFieldValue("票据标题", "changed");
             move.move(rs);
             EXPECT_FALSE(rs.editing());
-            const QString shown = move.titleAfter == "b" && changed ? QStringLiteral("changed") : move.titleAfter;
+            const QString shown =
+                move.titleAfter == "b" && changed ? QStringLiteral("changed") : move.titleAfter;
             EXPECT_EQ(rs.fieldAsText("票据标题"), shown) << "the move must reach its own row";
 
             RecordSet fresh;
