@@ -149,7 +149,7 @@ struct Outcome
 Outcome finish(QProcess& child)
 {
     Outcome outcome;
-    if (!child.waitForFinished(60'000)) {
+    if (child.state() != QProcess::NotRunning && !child.waitForFinished(60'000)) {
         child.kill();
         child.waitForFinished();
         outcome.shown.append(QStringLiteral("<the program hung>"));
@@ -170,6 +170,22 @@ Outcome finish(QProcess& child)
             outcome.shown.append(lines[i]);
     }
     return outcome;
+}
+
+// Whether the child has a file of that name open, before it ends.
+bool waitUntilOpened(QProcess& child, const char* name)
+{
+    const fs::path handles = fs::path("/proc") / std::to_string(child.processId()) / "fd";
+    for (int i = 0; i < 6000; ++i) {
+        std::error_code error;
+        for (const auto& handle : fs::directory_iterator(handles, error)) {
+            if (fs::read_symlink(handle.path(), error).filename() == name)
+                return true;
+        }
+        if (child.waitForFinished(5))
+            return false;
+    }
+    return false;
 }
 
 std::string joined(const QStringList& lines)
@@ -235,9 +251,10 @@ TEST_P(StartUpTest, StoreStaysBesideTheProgramAndTheLoginSaysWhy)
     QProcess child;
     program.start(child);
     if (condition.storeLocked) {
-        // Long enough to cover the program's start-up and its login's first
-        // read, short enough for a statement that waits for the lock.
-        QThread::msleep(1500);
+        // Until the program has opened the store and come to its first read,
+        // then no longer than a statement that waits for the lock would wait.
+        EXPECT_TRUE(waitUntilOpened(child, "pj.db")) << "the program never opened its store";
+        QThread::msleep(300);
         writer.execute(QStringLiteral("COMMIT"));
     }
     const Outcome outcome = finish(child);
