@@ -1,7 +1,7 @@
 #include "app/Application.h"
 
 #include "app/Form_main.h"
-#include "app/ProgramFolder.h"
+#include "util/ProgramFolder.h"
 #include "login/Form_mm.h"
 #include "util/FailureReport.h"
 #include "util/vornDialogs.h"

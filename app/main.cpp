@@ -1,6 +1,6 @@
 #include "app/Application.h"
 #include "app/ApplicationTitle.h"
-#include "app/ProgramFolder.h"
+#include "util/ProgramFolder.h"
 #include "util/FailureReport.h"
 #include "util/Fonts.h"
 #include "util/MessageBoxDialogs.h"

@@ -5,15 +5,16 @@
 // login with the initial password as a user would, and reports what it saw.
 
 #include "app/Application.h"
-#include "app/ProgramFolder.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
 #include "store/vorndata.h"
+#include "tests/picture/PictureFiles.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/Widgets.h"
 #include "util/FailureReport.h"
+#include "util/ProgramFolder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -80,6 +81,16 @@ TEST(StartUpChild, Run)
     const int code = runProgram(executablePath(), dialogs, report);
     for (const QString& line : dialogs.shown)
         std::printf("%s\n", line.toUtf8().constData());
+    // A metafile in the picture folder is drawn by the converter beside the program.
+    const QString metafile = programFolder().value_or(QString()) + QStringLiteral("image/p.emf");
+    if (QFile::exists(metafile)) {
+        try {
+            const QImage drawn = loadPicture(metafile);
+            std::printf("metafile %dx%d\n", drawn.width(), drawn.height());
+        } catch (const std::exception& e) {
+            std::printf("metafile: %s\n", e.what());
+        }
+    }
     std::printf("exit %d\n", code);
     std::fflush(stdout);
 }
@@ -209,6 +220,20 @@ void makeStore(const fs::path& folder, const std::function<void(RecordSet&)>& th
     fs::create_directory(folder / "image");
 }
 
+// A metafile in the picture folder and the converter that draws it beside
+// the program, as an installation has them.
+void withMetafile(const fs::path& folder)
+{
+    TempFolder made;
+    writeEmfRedBlue(made.file(QStringLiteral("p.emf")));
+    fs::create_directory(folder / "image");
+    fs::copy_file(QFile::encodeName(made.file(QStringLiteral("p.emf"))).toStdString(),
+                  folder / "image" / "p.emf");
+    const QByteArray converter =
+        QFile::encodeName(programFolder().value_or(QString())) + "tavrellquillbox-emf2svg";
+    fs::copy_file(converter.toStdString(), folder / "tavrellquillbox-emf2svg");
+}
+
 void readOnly(const fs::path& folder)
 {
     fs::permissions(folder / "pj.db", fs::perms::owner_read);
@@ -274,7 +299,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StartCondition{"first start", "new", {}, false, true, {}},
         // "票据" as a Chinese Windows names it (GBK): not UTF-8.
-        StartCondition{"folder name not UTF-8", "\xc6\xb1\xbe\xdd", {}, false, true, {}},
+        StartCondition{"folder name not UTF-8",
+                       "\xc6\xb1\xbe\xdd",
+                       withMetafile,
+                       false,
+                       true,
+                       {QStringLiteral("metafile 64x32")}},
         StartCondition{"store locked by another writer",
                        "locked",
                        [](const fs::path& f) { makeStore(f); },

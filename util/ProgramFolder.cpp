@@ -1,4 +1,4 @@
-#include "app/ProgramFolder.h"
+#include "util/ProgramFolder.h"
 
 #include <QFile>
 #include <fcntl.h>
@@ -39,6 +39,12 @@ std::optional<QString> programFolderOf(const QByteArray& executable)
     // The process id rather than "self": a helper program started on a
     // picture in the folder must reach it through the same handle.
     return QStringLiteral("/proc/%1/fd/%2/").arg(QString::number(::getpid()), QString::number(handle));
+}
+
+const std::optional<QString>& programFolder()
+{
+    static const std::optional<QString> folder = programFolderOf(executablePath());
+    return folder;
 }
 
 } // namespace qb

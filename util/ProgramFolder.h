@@ -23,4 +23,7 @@ QByteArray executablePath();
 // point somewhere else.
 std::optional<QString> programFolderOf(const QByteArray& executable);
 
+// The folder of this process's own executable, determined once.
+const std::optional<QString>& programFolder();
+
 } // namespace qb
