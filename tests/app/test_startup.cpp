@@ -115,9 +115,10 @@ public:
     ~ProgramCopy()
     {
         ::close(m_handle);
-        // A read-only row leaves folders the temporary folder could not remove.
-        for (const auto& entry : fs::recursive_directory_iterator(m_base))
-            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add);
+        // By bytes: the temporary folder's own removal goes through QStrings,
+        // which lose the name. A read-only row's folder is made writable first.
+        fs::permissions(m_folder, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(m_folder);
     }
     ProgramCopy(const ProgramCopy&) = delete;
     ProgramCopy& operator=(const ProgramCopy&) = delete;
