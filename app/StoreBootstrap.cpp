@@ -96,8 +96,12 @@ void bootstrapStore(const QString& programFolder, Connection& connection, Record
 
     const QString pictureFolder = programFolder + kPictureFolderName;
     if (!QFileInfo(pictureFolder).isDir()) {
-        if (::mkdir(QFile::encodeName(pictureFolder).constData(), 0777) != 0)
-            throw InOutError(InOutError::codeForErrno(errno));
+        // Another start of the program may make the folder at the same moment.
+        if (::mkdir(QFile::encodeName(pictureFolder).constData(), 0777) != 0) {
+            const int error = errno;
+            if (!(error == EEXIST && QFileInfo(pictureFolder).isDir()))
+                throw InOutError(InOutError::codeForErrno(error));
+        }
     }
 
     if (vorndata::connect(connection, storePath, schema::kStorePassword)) {

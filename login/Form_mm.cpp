@@ -2,8 +2,10 @@
 
 #include "app/Accessibility.h"
 #include "login/vornjiami.h"
+#include "store/Connection.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
+#include "store/StoreError.h"
 #include "store/vorndata.h"
 #include "ui_Form_mm.h"
 #include "util/FailureReport.h"
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <sqlcipher/sqlite3.h>
 #include <utility>
 
 namespace qb {
@@ -26,6 +29,34 @@ namespace qb {
 namespace {
 
 const QString kInitialPassword = QStringLiteral("583920");
+
+// What went wrong in the store, in the user's words, from the engine's result
+// code: the engine's own texts are English.
+QString storeReason(const StoreError& error)
+{
+    switch (error.engineCode()) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("数据文件正被另一个程序使用");
+    case SQLITE_NOTADB:
+        return QStringLiteral("数据文件不是本程序的数据文件，或已损坏");
+    case SQLITE_CORRUPT:
+        return QStringLiteral("数据文件已损坏");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("数据文件打不开");
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("没有读取数据文件的权限");
+    case SQLITE_IOERR:
+        return QStringLiteral("读取数据文件时出错");
+    case SQLITE_NOMEM:
+        return QStringLiteral("内存不足");
+    case 0:
+        return QStringLiteral("数据文件没有打开");
+    default:
+        return QStringLiteral("数据文件读取出错，引擎错误代码 %1").arg(error.engineCode());
+    }
+}
 
 bool hasOnlyByteUnits(const QString& text)
 {
@@ -84,33 +115,72 @@ void Form_mm::FormCreate()
     m_attempts = 0;
     m_ADOQuery_mm->setConnection(&m_connection);
 
+    try {
+        readPassword();
+    } catch (const StoreError& error) {
+        if (!m_passwordKnown)
+            m_unreadReason = storeReason(error);
+        throw;
+    }
+}
+
+void Form_mm::readPassword()
+{
     m_ADOQuery_mm->selectFrom(schema::kPasswords);
     try {
         m_ADOQuery_mm->open();
-    } catch (const std::exception&) {
-        // On the first start the table does not exist yet. If creating it
-        // fails too, that failure is the one worth reporting.
+    } catch (const StoreError& unread) {
+        // On the first start the table does not exist yet.
+        createPasswordTable(unread);
+    }
+
+    // No stored password: the initial one holds from now on, also when the
+    // store cannot take it (a read-only store); that failure is reported.
+    if (m_ADOQuery_mm->recordCount() == 0) {
+        m_password = kInitialPassword;
+        m_passwordKnown = true;
+        m_ADOQuery_mm->appendRecord({vornjiami::encode(kInitialPassword)});
+    } else {
+        m_password = vornjiami::decode(trimmed(m_ADOQuery_mm->fieldAsText(schema::kPasswordField)));
+        m_passwordKnown = true;
+    }
+}
+
+// Creates the table `pass` after its first query failed with `unread`, and
+// opens it. A failure leaves the record set closed and is thrown on; where
+// the table exists, the failure to read it is the one thrown.
+void Form_mm::createPasswordTable(const StoreError& unread)
+{
+    try {
         m_ADOQuery_mm->clearSql();
         m_ADOQuery_mm->addSql(schema::kCreatePasswords);
         m_ADOQuery_mm->execSql();
-        vorndata::openTable(*m_ADOQuery_mm, schema::kPasswords);
-    }
-
-    // The password counts as known only once the store has yielded or taken
-    // it: a failure here leaves the dialog admitting nobody.
-    if (m_ADOQuery_mm->recordCount() == 0) {
-        m_ADOQuery_mm->appendRecord({vornjiami::encode(kInitialPassword)});
+    } catch (const std::exception&) {
+        // Another start of the program may have made the table just now.
+        if (vorndata::openTable(*m_ADOQuery_mm, schema::kPasswords))
+            return;
+        // A store without the table holds no password, so the initial one
+        // holds even though the table cannot be made; the failure to make
+        // it is the one worth reporting. Where the table is there but
+        // cannot be read, or the store cannot be read at all, the stored
+        // password is unknown: the dialog admits nobody and says why.
+        if (m_connection.hasTable(schema::kPasswords))
+            throw unread;
         m_password = kInitialPassword;
-    } else {
-        m_password = vornjiami::decode(trimmed(m_ADOQuery_mm->fieldAsText(schema::kPasswordField)));
+        m_passwordKnown = true;
+        throw;
     }
-    m_passwordKnown = true;
+    vorndata::openTable(*m_ADOQuery_mm, schema::kPasswords);
 }
 
 void Form_mm::BitBtn1Click()
 {
     ++m_attempts;
-    if (m_passwordKnown && m_ui->MaskEdit1->text() == m_password) {
+    if (!m_passwordKnown) {
+        // Whatever was typed may be right: the user must not be told it is wrong.
+        m_ui->MaskEdit1->clear();
+        m_dialogs.info(QStringLiteral("无法读取保存的密码（%1），不能登录。").arg(m_unreadReason));
+    } else if (m_ui->MaskEdit1->text() == m_password) {
         m_showMain();
         m_loggedIn = true;
         m_ui->MaskEdit1->clear();
@@ -142,7 +212,8 @@ void Form_mm::BitBtn2Click()
     // characters; anything else would be stored so that it can never be
     // typed again.
     if (!hasOnlyByteUnits(newPassword)) {
-        m_dialogs.info(QStringLiteral("新密码只能包含西欧字母（含带重音的字母）、数字和符号，不能有汉字、€ 等其他字符"));
+        m_dialogs.info(
+            QStringLiteral("新密码只能包含西欧字母（含带重音的字母）、数字和符号，不能有汉字、€ 等其他字符"));
         return;
     }
     if (newPassword.size() > kMaxPasswordLength) {

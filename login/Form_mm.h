@@ -16,6 +16,7 @@ class Connection;
 class Dialogs;
 class FailureReport;
 class RecordSet;
+class StoreError;
 
 // The login dialog. It asks for the password before the main window is shown
 // and changes it; the password is kept Base64-encoded in the store's table
@@ -54,6 +55,8 @@ protected:
 
 private:
     void FormCreate();
+    void readPassword();
+    void createPasswordTable(const StoreError& unread);
     void BitBtn1Click();
     void BitBtn2Click();
     void BitBtn3Click();
@@ -83,6 +86,8 @@ private:
     // Whether m_password is what the store holds; false while the stored
     // password could not be read.
     bool m_passwordKnown = false;
+    // Why it could not be read, in the user's words.
+    QString m_unreadReason;
 };
 
 } // namespace qb

@@ -1,4 +1,5 @@
 #include "picture/Decoders.h"
+#include "util/ProgramFolder.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -37,7 +38,8 @@ QByteArray drawInConverter(const QByteArray& emf, QSize box)
 {
     if (!QCoreApplication::instance())
         fail(QStringLiteral("程序尚未初始化"));
-    const QString converter = QCoreApplication::applicationDirPath() + u'/' + converterName;
+    // Qt's idea of the program's folder is empty when the folder's name is not valid in the locale.
+    const QString converter = programFolder().value_or(QString()) + converterName;
     if (!QFileInfo(converter).isExecutable())
         fail(QStringLiteral("找不到转换程序 %1").arg(converter));
     const QDeadlineTimer deadline(drawingTimeoutMs);

@@ -14,6 +14,10 @@ namespace qb {
 
 namespace {
 
+// How long a statement waits for a lock that another program holds on the
+// store before it fails with "database is locked".
+constexpr int kBusyTimeoutMs = 2000;
+
 QString quoted(const QString& text)
 {
     QString out = text;
@@ -29,24 +33,29 @@ QString engineMessage(sqlite3* db)
 void run(sqlite3* db, const QString& statement)
 {
     char* error = nullptr;
-    if (sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+    const int rc = sqlite3_exec(db, statement.toUtf8().constData(), nullptr, nullptr, &error);
+    if (rc != SQLITE_OK) {
         const QString message = QString::fromUtf8(error ? error : sqlite3_errmsg(db));
         sqlite3_free(error);
-        throw StoreError(message);
+        throw StoreError(message, rc);
     }
 }
 
 // Opens an engine handle on `path` and applies the key. A wrong key is only
 // noticed by the first statement that reads the file, so the schema is read
-// once here to fail early with the engine's "file is not a database".
+// once here to fail early with the engine's "file is not a database". That
+// read waits for a lock as every later statement does: another start of the
+// program may be writing the store just now.
 sqlite3* openKeyed(const QString& path, const QString& password, int flags)
 {
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr) != SQLITE_OK) {
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
         const QString message = engineMessage(db);
         sqlite3_close(db);
-        throw StoreError(message);
+        throw StoreError(message, rc);
     }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     try {
         run(db, QStringLiteral("PRAGMA key = ") + quoted(password));
         run(db, QStringLiteral("SELECT count(*) FROM sqlite_master"));
@@ -102,7 +111,6 @@ void Connection::setConnected(bool wanted)
         throw StoreError(QStringLiteral("Could not find file '%1'").arg(m_filePath));
     // One thread uses a connection: the engine's lock per call is not needed.
     sqlite3* db = openKeyed(m_filePath, m_password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
-    sqlite3_busy_timeout(db, 2000);
     // A page cache of a few megabytes: repeated searches look in the
     // receipts' copy in memory, not in the file, and a larger cache would
     // only hold pages a scan of a large store passes once.
@@ -163,6 +171,14 @@ sqlite3* Connection::handle()
 void Connection::execute(const QString& statement)
 {
     run(handle(), jet::translateStatement(statement));
+}
+
+bool Connection::hasTable(const QString& table)
+{
+    Statement named(handle(), QStringLiteral("SELECT count(*) FROM sqlite_master "
+                                             "WHERE type IN ('table', 'view') AND name = ?1 COLLATE NOCASE"));
+    named.bind(1, table);
+    return named.step() && named.integer(0) > 0;
 }
 
 int Connection::changes()

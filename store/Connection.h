@@ -55,6 +55,10 @@ public:
     // (COUNTER, memo) are translated first.
     void execute(const QString& statement);
 
+    // Whether the store holds a table (or view) of that name. Throws
+    // StoreError when the store cannot be read.
+    bool hasTable(const QString& table);
+
     // Rows changed by the last insert/update/delete on this connection.
     int changes();
 

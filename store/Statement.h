@@ -16,8 +16,9 @@ public:
         const QByteArray utf8 = sql.toUtf8();
         if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) != SQLITE_OK) {
             const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+            const int code = sqlite3_errcode(db);
             sqlite3_finalize(m_stmt);
-            throw StoreError(message);
+            throw StoreError(message, code);
         }
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
@@ -43,7 +44,7 @@ public:
             return true;
         if (rc == SQLITE_DONE)
             return false;
-        throw StoreError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        throw StoreError(QString::fromUtf8(sqlite3_errmsg(m_db)), rc);
     }
 
     const unsigned char* text(int column) const { return sqlite3_column_text(m_stmt, column); }

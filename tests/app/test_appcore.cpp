@@ -2,6 +2,7 @@
 #include "app/StoreBootstrap.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
+#include "store/Schema.h"
 #include "store/StoreError.h"
 #include "tests/support/TempFolder.h"
 
@@ -17,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace qb;
 using qb::test::TempFolder;
@@ -142,6 +144,55 @@ TEST(BootstrapTest, FolderNameWithSeparatorsKeepsTheStoreInside)
     EXPECT_EQ(s.connection.connectionString(),
               "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info = False;Mode = ReadWrite;Data Source=" +
                   folder + "pj.db;Jet OLEDB:Database Password=kvqe");
+}
+
+// A new store whose second table cannot be made (the disk will not take the
+// page it needs) must never be put in place: the next start would find a
+// store without its receipts and never repair it.
+TEST(BootstrapTest, StoreWhoseTableCannotBeMadeIsNeverPutInPlace)
+{
+    // How large a new store is after each step, measured on a store of its own.
+    TempFolder scratch;
+    const QString measured = scratch.file(QStringLiteral("pj.db"));
+    qint64 withCategories = 0;
+    qint64 withReceipts = 0;
+    {
+        Connection::createDatabase(measured, schema::kStorePassword);
+        Connection c;
+        c.open(measured, schema::kStorePassword);
+        c.execute(schema::kCreateCategories);
+        withCategories = QFileInfo(measured).size();
+        c.execute(schema::kCreateReceipts);
+        withReceipts = QFileInfo(measured).size();
+    }
+    ASSERT_LT(withCategories, withReceipts);
+
+    // Files may grow up to between the two: the first table is made, the
+    // second fails for want of room.
+    TempFolder folder;
+    rlimit before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit tight = before;
+    tight.rlim_cur = rlim_t((withCategories + withReceipts) / 2);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tight), 0);
+    {
+        Store s;
+        bootstrapStore(folder.path(), s.connection, s.receipts, s.categories);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        EXPECT_FALSE(s.receipts.active());
+        EXPECT_FALSE(s.categories.active());
+    }
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"image"})
+        << "neither the half store nor its temporary file may stay";
+
+    Store next;
+    bootstrapStore(folder.path(), next.connection, next.receipts, next.categories);
+    ASSERT_TRUE(next.receipts.active() && next.categories.active()) << "the next start makes a whole store";
+    next.receipts.appendRecord({std::nullopt, "餐饮", "午饭", "", "00001.jpg"});
+    EXPECT_EQ(next.receipts.recordCount(), 1);
 }
 
 // Runs the bootstrap of the folder named by QB_BOOTSTRAP_CHILD and nothing

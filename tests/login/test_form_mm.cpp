@@ -522,7 +522,8 @@ TEST_F(LoginDialog, ClosingWithoutLoginEndsTheProcess)
     EXPECT_EQ(ended, 0) << "closing after the login must not end the process";
 }
 
-// When the stored password cannot be read, no password may open the windows.
+// When the stored password cannot be read, no password may open the windows,
+// and the user is told why instead of being told the password is wrong.
 TEST_F(LoginDialog, UnreadableStoreIsReportedAndAdmitsNobody)
 {
     Connection unconnected;
@@ -537,7 +538,8 @@ TEST_F(LoginDialog, UnreadableStoreIsReportedAndAdmitsNobody)
     for (const QString& attempt : {QString(), QStringLiteral("583920"), QString()})
         login(*form, attempt);
     EXPECT_EQ(mainShown, 0);
-    EXPECT_EQ(dialogs.infos, (QStringList{kWrong, kWrong, kWrong}));
+    const QString unreadable = QStringLiteral("无法读取保存的密码（数据文件没有打开），不能登录。");
+    EXPECT_EQ(dialogs.infos, (QStringList{unreadable, unreadable, unreadable}));
     EXPECT_EQ(ended, 1) << "the third attempt ends the process as usual";
 }
 

@@ -212,6 +212,61 @@ TEST_F(RecordSetTest, EditOnAnEmptyRecordSetAddsARowAndPendingEditsPostOnMove)
               "ADOQuery1: Dataset not in edit or insert mode");
 }
 
+// Every kind of move settles a pending edit of the row it leaves: a changed
+// one is posted to that row, an unchanged one dropped. The grid's click moves
+// with moveTo, the entry page's category search with locate.
+TEST_F(RecordSetTest, EveryMoveSettlesThePendingEditOfTheRowItLeaves)
+{
+    struct Move
+    {
+        const char* name;
+        std::function<void(RecordSet&)> move;
+        QString titleAfter;
+        QStringList untouched;
+    };
+    const QStringList three{"a", "b", "c"};
+    const Move moves[] = {
+        {"first", [](RecordSet& r) { r.first(); }, "a", three},
+        {"next", [](RecordSet& r) { r.next(); }, "c", three},
+        {"moveTo another row", [](RecordSet& r) { r.moveTo(2); }, "c", three},
+        {"moveTo the same row", [](RecordSet& r) { r.moveTo(1); }, "b", three},
+        {"locate", [](RecordSet& r) { r.locate("类别", "k0"); }, "a", three},
+        {"append",
+         [](RecordSet& r) {
+             r.appendRecord({std::nullopt, "k3", "d", "", ""});
+         },
+         "d",
+         {"a", "b", "c", "d"}},
+    };
+    for (const Move& move : moves) {
+        for (const bool changed : {true, false}) {
+            SCOPED_TRACE(std::string(move.name) + (changed ? ", changed edit" : ", unchanged edit"));
+            connection.execute(QStringLiteral("delete from pj"));
+            query.close();
+            for (const char* title : {"a", "b", "c"})
+                addReceipt(QStringLiteral("k%1").arg(title[0] - 'a'), title, "", "");
+            RecordSet& rs = receipts();
+            rs.moveTo(1);
+            rs.edit();
+            if (changed)
+                rs.setFieldValue("票据标题", "changed");
+            move.move(rs);
+            EXPECT_FALSE(rs.editing());
+            const QString shown =
+                move.titleAfter == "b" && changed ? QStringLiteral("changed") : move.titleAfter;
+            EXPECT_EQ(rs.fieldAsText("票据标题"), shown) << "the move must reach its own row";
+
+            RecordSet fresh;
+            fresh.setConnection(&connection);
+            vorndata::openTable(fresh, "pj");
+            QStringList stored = move.untouched;
+            if (changed)
+                stored[1] = QStringLiteral("changed");
+            EXPECT_EQ(titles(fresh), stored) << "the change belongs to the row the edit was made on";
+        }
+    }
+}
+
 TEST_F(RecordSetTest, DeleteMovesToTheNextRowOrTheNewLast)
 {
     for (const char* t : {"a", "b", "c"})
