@@ -4,6 +4,7 @@
 #include "app/Form_main.h"
 #include "app/PictureRules.h"
 #include "picture/PictureLoader.h"
+#include "store/PictureNames.h"
 #include "store/Schema.h"
 #include "store/vorndata.h"
 #include "ui_Form_main.h"
@@ -13,6 +14,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <memory>
 
 namespace qb {
 
@@ -124,34 +126,17 @@ void Form_main::Button4Click()
     resetEntryFields();
 }
 
-// A receipt names a picture the way the display reads its name: trimmed. The
-// engine's index on the picture names yields the receipts whose name could
-// read so: those that start with the name, those that start with a blank or
-// a control character, and values that are no text (numbers sort before
-// every text, blobs after). The trimmed comparison picks among those few.
+// A receipt names a picture the way the display reads its name: trimmed.
 bool Form_main::pictureStillNamed(const QString& picture)
 {
-    QString quoted = picture;
-    quoted.replace(u'\'', QStringLiteral("''"));
-    // The first text after every text that starts with the name.
-    QByteArray past = picture.toUtf8();
-    past.back() = char(past.back() + 1);
-    RecordSet others;
-    others.setConnection(&m_connection);
-    others.addSql(
-        QStringLiteral("select * from %1 where %2 < '!' or (%2 >= '%3' and %2 < cast(x'%4' as text)) "
-                       "or %2 >= x''")
-            .arg(schema::kReceipts, kPicture, quoted, QString::fromLatin1(past.toHex())));
-    others.open();
-    for (others.first(); !others.eof(); others.next())
-        if (trimmed(others.fieldAsText(kPicture)) == picture)
-            return true;
-    return false;
+    return PictureNames(m_connection).named(picture);
 }
 
 PictureNamed Form_main::pictureNamedCheck()
 {
-    return [this](const QString& name) { return pictureStillNamed(name); };
+    // One reader for the whole search of a free number.
+    auto names = std::make_shared<PictureNames>(m_connection);
+    return [names](const QString& name) { return names->named(name); };
 }
 
 bool Form_main::clickedPictureStillShown()
