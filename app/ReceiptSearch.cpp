@@ -1,9 +1,12 @@
 #include "app/ReceiptSearch.h"
 
+#include "store/Connection.h"
+#include "store/JetCompare.h"
 #include "store/JetLike.h"
 #include "store/ReceiptIndex.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
+#include "store/Statement.h"
 #include "store/StoreError.h"
 #include "store/vorndata.h"
 #include "util/Trim.h"
@@ -48,6 +51,16 @@ TextLines scanForReceipts(Connection& connection, const QString& category, const
     for (; !query.eof(); query.next())
         lines.append(query.fieldAsText(schema::kId) + u'|' + trimmed(query.fieldAsText(schema::kTitle)));
     return lines;
+}
+
+bool categoryFiled(Connection& connection, const QString& category)
+{
+    Statement st(
+        connection.handle(),
+        QStringLiteral("select 1 from %1 where %2 limit 1")
+            .arg(schema::kCategories, jet::sameTextCondition(schema::kCategory, QStringLiteral("?1"))));
+    st.bind(1, category);
+    return st.step();
 }
 
 FoundReceipts findReceipts(ReceiptIndex& index, Connection& connection, const QString& category,
