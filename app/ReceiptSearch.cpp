@@ -7,9 +7,10 @@
 #include "store/RecordSet.h"
 #include "store/Schema.h"
 #include "store/Statement.h"
-#include "store/StoreError.h"
 #include "store/vorndata.h"
 #include "util/Trim.h"
+
+#include <exception>
 
 namespace qb {
 
@@ -66,9 +67,11 @@ bool categoryFiled(Connection& connection, const QString& category)
 FoundReceipts findReceipts(ReceiptIndex& index, Connection& connection, const QString& category,
                            const QString& text)
 {
+    // Whatever keeps the copy from being had, the statement gives the same
+    // lines; only its own failure goes to the caller.
     try {
         return index.search(category, text);
-    } catch (const StoreError&) {
+    } catch (const std::exception&) {
         return FoundReceipts(scanForReceipts(connection, category, text));
     }
 }
