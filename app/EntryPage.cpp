@@ -3,6 +3,7 @@
 #include "app/DataSource.h"
 #include "app/Form_main.h"
 #include "app/PictureRules.h"
+#include "app/ReceiptSearch.h"
 #include "picture/PictureLoader.h"
 #include "store/PictureNames.h"
 #include "store/Schema.h"
@@ -75,7 +76,8 @@ void Form_main::Button2Click()
             QFile::remove(copied);
         throw;
     }
-    if (!m_categories.locate(kCategory, category)) {
+    // The category is new unless the list already shows it as one.
+    if (!categoryFiled(m_connection, category)) {
         m_categories.appendRecord({std::nullopt, category});
         refreshCategoryLists();
     }

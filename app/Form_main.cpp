@@ -5,6 +5,7 @@
 #include "app/StoreBootstrap.h"
 #include "controls/FileDropPan.h"
 #include "picture/PictureLoader.h"
+#include "store/FoldedText.h"
 #include "ui_Form_main.h"
 #include "util/BusyCursor.h"
 #include "util/FailureReport.h"
@@ -22,6 +23,7 @@
 #include <QWheelEvent>
 #include <QScreen>
 #include <limits>
+#include <unordered_set>
 
 namespace qb {
 
@@ -225,10 +227,17 @@ void Form_main::Label1Click()
 
 void Form_main::refreshCategoryLists()
 {
+    // One line per category as every comparison of categories sees them:
+    // spellings that differ in case or in blanks at the ends show once, as
+    // first filed.
     m_categories.first();
     QStringList names;
-    for (; !m_categories.eof(); m_categories.next())
-        names.append(trimmed(m_categories.fieldAsText(schema::kCategory)));
+    std::unordered_set<std::string> seen;
+    for (; !m_categories.eof(); m_categories.next()) {
+        const QString name = trimmed(m_categories.fieldAsText(schema::kCategory));
+        if (seen.insert(categoryKey(name)).second)
+            names.append(name);
+    }
 
     ui->ComboBox1->clear();
     ui->ComboBox1->addItems(names);

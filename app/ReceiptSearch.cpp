@@ -1,12 +1,16 @@
 #include "app/ReceiptSearch.h"
 
+#include "store/Connection.h"
+#include "store/JetCompare.h"
 #include "store/JetLike.h"
 #include "store/ReceiptIndex.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
-#include "store/StoreError.h"
+#include "store/Statement.h"
 #include "store/vorndata.h"
 #include "util/Trim.h"
+
+#include <exception>
 
 namespace qb {
 
@@ -50,12 +54,24 @@ TextLines scanForReceipts(Connection& connection, const QString& category, const
     return lines;
 }
 
+bool categoryFiled(Connection& connection, const QString& category)
+{
+    Statement st(
+        connection.handle(),
+        QStringLiteral("select 1 from %1 where %2 limit 1")
+            .arg(schema::kCategories, jet::sameTextCondition(schema::kCategory, QStringLiteral("?1"))));
+    st.bind(1, category);
+    return st.step();
+}
+
 FoundReceipts findReceipts(ReceiptIndex& index, Connection& connection, const QString& category,
                            const QString& text)
 {
+    // Whatever keeps the copy from being had, the statement gives the same
+    // lines; only its own failure goes to the caller.
     try {
         return index.search(category, text);
-    } catch (const StoreError&) {
+    } catch (const std::exception&) {
         return FoundReceipts(scanForReceipts(connection, category, text));
     }
 }

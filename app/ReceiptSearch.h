@@ -31,4 +31,9 @@ FoundReceipts findReceipts(ReceiptIndex& index, Connection& connection, const QS
 // The same lines read by the search's statement, a scan of the whole store.
 TextLines scanForReceipts(Connection& connection, const QString& category, const QString& text);
 
+// Whether the categories table holds `category`, compared as the category
+// list, the search and the receipts' copy compare categories (categoryKey):
+// a category that is not there gets its row.
+bool categoryFiled(Connection& connection, const QString& category);
+
 } // namespace qb

@@ -81,14 +81,26 @@ std::string folded(const QByteArray& utf8)
     return out;
 }
 
-// A category compares as "=" does in the store: folded, trailing blanks aside.
+// Folding turns no character into one up to the blank and none of those
+// into another, and such a character is one byte of the folded text: so the
+// bytes up to 0x20 cut from the ends are the characters that trimming cuts.
 std::string categoryKey(const char* text, int bytes)
 {
     std::string out;
     appendFolded(out, text, bytes);
-    while (!out.empty() && out.back() == ' ')
-        out.pop_back();
-    return out;
+    size_t end = out.size();
+    while (end > 0 && static_cast<unsigned char>(out[end - 1]) <= 0x20)
+        --end;
+    size_t begin = 0;
+    while (begin < end && static_cast<unsigned char>(out[begin]) <= 0x20)
+        ++begin;
+    return out.substr(begin, end - begin);
+}
+
+std::string categoryKey(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return categoryKey(utf8.constData(), int(utf8.size()));
 }
 
 } // namespace qb

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <string>
 
 namespace qb {
@@ -14,7 +15,12 @@ namespace qb {
 void appendFolded(std::string& out, const char* text, int bytes);
 std::string folded(const QByteArray& utf8);
 
-// A category as "=" compares it: folded, without trailing blanks.
+// A category as every part of the program compares it: the list of
+// categories, the entry page's test whether a category is new, the store's
+// "=" and the receipts' copy. Folded as LIKE folds letters, and trimmed at
+// both ends of the characters from U+0000 up to the blank, as the list shows
+// it. Two texts are one category exactly when their keys are equal.
 std::string categoryKey(const char* text, int bytes);
+std::string categoryKey(const QString& text);
 
 } // namespace qb

@@ -1,6 +1,6 @@
 #include "store/JetCompare.h"
 
-#include "store/JetLike.h"
+#include "store/FoldedText.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -10,38 +10,30 @@ namespace {
 
 const char* const kFunction = "qb_same_text";
 
-std::u32string withoutTrailingBlanks(std::u32string text)
+void deleteKey(void* key)
 {
-    while (!text.empty() && text.back() == U' ')
-        text.pop_back();
-    return text;
+    delete static_cast<std::string*>(key);
 }
 
-void deleteFolded(void* text)
+std::string keyOf(sqlite3_value* value)
 {
-    delete static_cast<std::u32string*>(text);
-}
-
-std::u32string foldedArgument(sqlite3_value* value)
-{
-    return withoutTrailingBlanks(LikePattern::foldUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)),
-                                                       sqlite3_value_bytes(value)));
+    return categoryKey(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value));
 }
 
 // qb_same_text(column, text): the text is a constant of the statement, so
-// its folded form is kept with the statement and a scan folds it once.
+// its key is kept with the statement and a scan works it out once.
 void sameTextFunction(sqlite3_context* context, int, sqlite3_value** args)
 {
     if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL)
         return; // NULL, as "=" gives
-    const auto* kept = static_cast<const std::u32string*>(sqlite3_get_auxdata(context, 1));
-    std::u32string own;
+    const auto* kept = static_cast<const std::string*>(sqlite3_get_auxdata(context, 1));
+    std::string own;
     if (!kept) {
-        own = foldedArgument(args[1]);
+        own = keyOf(args[1]);
         kept = &own;
-        sqlite3_set_auxdata(context, 1, new std::u32string(own), deleteFolded);
+        sqlite3_set_auxdata(context, 1, new std::string(own), deleteKey);
     }
-    sqlite3_result_int(context, foldedArgument(args[0]) == *kept);
+    sqlite3_result_int(context, keyOf(args[0]) == *kept);
 }
 
 bool isNameChar(QChar c)
@@ -76,11 +68,43 @@ qsizetype skipBlanks(const QString& text, qsizetype i)
     return i;
 }
 
+// The engine reads a statement only up to its first zero character, so a
+// quoted text that holds one goes in as pieces joined with char(0).
+void appendQuoted(QString& out, QStringView quoted)
+{
+    const QChar quote = quoted.front();
+    // A text never closed fails the statement whatever it holds; a name in
+    // double quotes is no text.
+    if (quote != u'\'' || !quoted.contains(QChar(0)) || quoted.size() < 2 || quoted.back() != quote) {
+        out += quoted;
+        return;
+    }
+    const QStringView inner = quoted.mid(1, quoted.size() - 2);
+    out += u'(';
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype zero = inner.indexOf(QChar(0), from);
+        out += quote;
+        out += inner.mid(from, zero < 0 ? -1 : zero - from);
+        out += quote;
+        if (zero < 0)
+            break;
+        out += QStringLiteral("||char(0)||");
+        from = zero + 1;
+    }
+    out += u')';
+}
+
 } // namespace
 
 bool sameText(const QString& a, const QString& b)
 {
-    return withoutTrailingBlanks(LikePattern::fold(a)) == withoutTrailingBlanks(LikePattern::fold(b));
+    return categoryKey(a) == categoryKey(b);
+}
+
+QString sameTextCondition(const QString& name, const QString& operand)
+{
+    return QLatin1String(kFunction) + u'(' + name + u',' + operand + u')';
 }
 
 QString translateCondition(const QString& condition)
@@ -92,7 +116,7 @@ QString translateCondition(const QString& condition)
         const QChar c = condition[i];
         if (c == u'\'' || c == u'"') {
             const qsizetype end = quotedEnd(condition, i);
-            out += QStringView(condition).mid(i, end - i);
+            appendQuoted(out, QStringView(condition).mid(i, end - i));
             i = end;
             continue;
         }
@@ -110,12 +134,9 @@ QString translateCondition(const QString& condition)
         const qsizetype literal = isEquals ? skipBlanks(condition, eq + 1) : n;
         if (literal < n && condition[literal] == u'\'') {
             const qsizetype end = quotedEnd(condition, literal);
-            out += QLatin1String(kFunction);
-            out += u'(';
-            out += QStringView(condition).mid(i, nameEnd - i);
-            out += u',';
-            out += QStringView(condition).mid(literal, end - literal);
-            out += u')';
+            QString quoted;
+            appendQuoted(quoted, QStringView(condition).mid(literal, end - literal));
+            out += sameTextCondition(condition.mid(i, nameEnd - i), quoted);
             i = end;
             continue;
         }
@@ -127,8 +148,8 @@ QString translateCondition(const QString& condition)
 
 void installSameText(sqlite3* db)
 {
-    sqlite3_create_function_v2(db, kFunction, 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, sameTextFunction,
-                               nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, kFunction, 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               sameTextFunction, nullptr, nullptr, nullptr);
 }
 
 } // namespace qb::jet

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <sqlcipher/sqlite3.h>
 
 namespace qb {
@@ -19,10 +20,6 @@ namespace {
 // Ends each folded field. A folded text never holds this byte, so a
 // match never runs from one field into the next.
 constexpr char kFieldEnd = '\xFF';
-
-// Past this much folded text the copy would cost more memory than a scan of
-// the store costs time; the search then goes to the store.
-constexpr size_t kMostFoldedBytes = size_t(1) << 30;
 
 // Whether a text that folds to itself also reads as itself, trimmed: it
 // neither starts nor ends with a blank or control character, and has none of
@@ -56,7 +53,8 @@ QString rowQuery(const char* tail)
 
 } // namespace
 
-ReceiptIndex::ReceiptIndex(Connection& connection) : m_connection(connection)
+ReceiptIndex::ReceiptIndex(Connection& connection, size_t mostFoldedBytes)
+    : m_connection(connection), m_mostFoldedBytes(std::min(mostFoldedBytes, kMostFoldedBytes))
 {
     const std::string receipts = schema::kReceipts.toStdString();
     m_watch = m_connection.watchRows([this, receipts](std::string_view table, long long id) {
@@ -73,10 +71,11 @@ ReceiptIndex::~ReceiptIndex()
 size_t ReceiptIndex::memoryBytes() const
 {
     size_t categories = 0;
-    for (const std::string& c : m_categories)
-        categories += c.capacity() + sizeof c;
-    // Room reserved but never written takes no memory.
-    return m_rows.size() * sizeof(Row) + m_folded.size() + m_titles.size() + categories;
+    for (const auto& [key, number] : m_categoryNumbers)
+        categories += key.capacity() + sizeof key + sizeof number;
+    // Room reserved for text but never written takes no memory; the rows'
+    // room is counted whole, as the allocator has to find it.
+    return m_rows.capacity() * sizeof(Row) + m_folded.size() + m_titles.size() + categories;
 }
 
 void ReceiptIndex::forget()
@@ -86,19 +85,16 @@ void ReceiptIndex::forget()
     m_rows = {};
     m_folded = {};
     m_titles = {};
-    m_categories = {};
+    m_categoryNumbers = {};
     m_storedCategories = {};
     m_inOrder = true;
     m_unused = 0;
 }
 
-std::uint32_t ReceiptIndex::categoryNumber(const std::string& key)
+std::uint32_t ReceiptIndex::categoryNumber(std::string key)
 {
-    const auto found = std::find(m_categories.begin(), m_categories.end(), key);
-    if (found != m_categories.end())
-        return std::uint32_t(found - m_categories.begin());
-    m_categories.push_back(key);
-    return std::uint32_t(m_categories.size() - 1);
+    return m_categoryNumbers.try_emplace(std::move(key), std::uint32_t(m_categoryNumbers.size()))
+        .first->second;
 }
 
 ReceiptIndex::Row ReceiptIndex::makeRow(std::int64_t id, const unsigned char* category, int categoryBytes,
@@ -119,15 +115,17 @@ ReceiptIndex::Row ReceiptIndex::makeRow(std::int64_t id, const unsigned char* ca
     }
     const size_t titleStart = m_folded.size();
     appendFolded(m_folded, reinterpret_cast<const char*>(title), title ? titleBytes : 0);
-    const std::string_view foldedTitle(m_folded.data() + titleStart, m_folded.size() - titleStart);
+    const size_t titleEnd = m_folded.size();
     m_folded.push_back(kFieldEnd);
     appendFolded(m_folded, reinterpret_cast<const char*>(description), description ? descriptionBytes : 0);
     m_folded.push_back(kFieldEnd);
     row.end = std::uint32_t(m_folded.size());
 
     // The result line shows the title trimmed, as read; most titles read
-    // the same folded, and are not kept twice.
+    // the same folded, and are not kept twice. The folded title is looked
+    // at only now: appending the description may have moved the buffer.
     const std::string_view raw(reinterpret_cast<const char*>(title), title ? size_t(titleBytes) : 0);
+    const std::string_view foldedTitle(m_folded.data() + titleStart, titleEnd - titleStart);
     if (raw != foldedTitle || !readsAsItIs(raw)) {
         const QByteArray shown = trimmed(QString::fromUtf8(raw.data(), qsizetype(raw.size()))).toUtf8();
         row.title = std::uint32_t(m_titles.size());
@@ -135,8 +133,8 @@ ReceiptIndex::Row ReceiptIndex::makeRow(std::int64_t id, const unsigned char* ca
         m_titles.append(reinterpret_cast<const char*>(&length), sizeof length);
         m_titles.append(shown.constData(), size_t(shown.size()));
     }
-    if (m_folded.size() > kMostFoldedBytes || m_titles.size() > kMostFoldedBytes)
-        throw StoreError(QStringLiteral("too much text to keep in memory"));
+    if (m_folded.size() > m_mostFoldedBytes || m_titles.size() > m_mostFoldedBytes)
+        throw TooLarge();
     return row;
 }
 
@@ -159,9 +157,11 @@ void ReceiptIndex::load()
         };
         const sqlite3_int64 storeBytes =
             number(QStringLiteral("PRAGMA page_count")) * number(QStringLiteral("PRAGMA page_size"));
+        // Numbers are the peer's to choose and need not be dense: the rows
+        // are counted, not numbered.
         m_rows.reserve(size_t(std::clamp<sqlite3_int64>(
-            number(QStringLiteral("select max(rowid) from ") + schema::kReceipts), 0, 1 << 26)));
-        m_folded.reserve(size_t(std::clamp<sqlite3_int64>(storeBytes, 0, sqlite3_int64(kMostFoldedBytes))));
+            number(QStringLiteral("select count(*) from ") + schema::kReceipts), 0, 1 << 26)));
+        m_folded.reserve(size_t(std::clamp<sqlite3_int64>(storeBytes, 0, sqlite3_int64(m_mostFoldedBytes))));
         Statement all(db, rowQuery("order by rowid"));
         while (all.step())
             m_rows.push_back(makeRow(all.integer(0), all.text(1), all.bytes(1), all.text(2), all.bytes(2),
@@ -317,9 +317,30 @@ void FoundReceipts::keep()
     m_rows = {};
 }
 
+ReceiptIndex::StoreState ReceiptIndex::storeState()
+{
+    return {m_connection.session(), m_connection.dataVersion(), m_connection.totalChanges()};
+}
+
+// A copy too large for memory stays so until the store changes: until then
+// each search goes to the store at once instead of reading the copy again
+// only to throw it away.
 FoundReceipts ReceiptIndex::search(const QString& category, const QString& text)
 {
-    bringUpToDate();
+    if (m_tooLarge && *m_tooLarge == storeState())
+        throw StoreError(QStringLiteral("too much text to keep in memory"));
+    m_tooLarge.reset();
+    try {
+        bringUpToDate();
+    } catch (const TooLarge&) {
+        forget();
+        m_tooLarge = storeState();
+        throw StoreError(QStringLiteral("too much text to keep in memory"));
+    } catch (const std::bad_alloc&) {
+        forget();
+        m_tooLarge = storeState();
+        throw StoreError(QStringLiteral("not enough memory to keep the receipts' texts"));
+    }
     return find(category, text);
 }
 
@@ -330,12 +351,10 @@ FoundReceipts ReceiptIndex::find(const QString& category, const QString& text) c
     const bool byCategory = !category.isEmpty();
     std::uint32_t wanted = kNoCategory;
     if (byCategory) {
-        const QByteArray utf8 = category.toUtf8();
-        const std::string key = categoryKey(utf8.constData(), int(utf8.size()));
-        const auto found = std::find(m_categories.begin(), m_categories.end(), key);
-        if (found == m_categories.end())
+        const auto found = m_categoryNumbers.find(categoryKey(category));
+        if (found == m_categoryNumbers.end())
             return FoundReceipts(*this, {});
-        wanted = std::uint32_t(found - m_categories.begin());
+        wanted = found->second;
     }
 
     if (needle.empty() || byCategory) {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,11 +26,16 @@ class Connection;
 // receipts that the search's statement finds in the store at that moment.
 //
 // Memory: the folded title and description of every receipt, about their
-// size in the store, and 32 bytes per receipt.
+// size in the store, and 32 bytes per receipt. Past `mostFoldedBytes` of
+// folded text (at most 1 GB) the copy would cost more memory than a scan of
+// the store costs time: the search then goes to the store until the store
+// changes.
 class ReceiptIndex
 {
 public:
-    explicit ReceiptIndex(Connection& connection);
+    static constexpr size_t kMostFoldedBytes = size_t(1) << 30;
+
+    explicit ReceiptIndex(Connection& connection, size_t mostFoldedBytes = kMostFoldedBytes);
     ~ReceiptIndex();
     ReceiptIndex(const ReceiptIndex&) = delete;
     ReceiptIndex& operator=(const ReceiptIndex&) = delete;
@@ -37,7 +43,7 @@ public:
     // The receipts filed under `category` (when not empty) whose title or
     // description holds `text` (when not empty), in number order, as result
     // lines "<number>|<trimmed title>". Throws StoreError when the store
-    // cannot be read.
+    // cannot be read or the copy cannot be had.
     FoundReceipts search(const QString& category, const QString& text);
 
     // Called before the copy changes, while earlier results can still be read.
@@ -62,6 +68,19 @@ private:
     };
     static constexpr std::uint32_t kNoCategory = UINT32_MAX;
     static constexpr std::uint32_t kFoldedTitle = UINT32_MAX;
+    // The copy outgrew its limit.
+    struct TooLarge
+    {
+    };
+    // What tells whether the store changed: the connection's session, the
+    // file's version and this connection's changes.
+    struct StoreState
+    {
+        unsigned long long session;
+        long long dataVersion;
+        long long totalChanges;
+        bool operator==(const StoreState&) const = default;
+    };
 
     void load();
     void reread(const std::vector<std::int64_t>& ids);
@@ -69,7 +88,8 @@ private:
     void forget();
     Row makeRow(std::int64_t id, const unsigned char* category, int categoryBytes, const unsigned char* title,
                 int titleBytes, const unsigned char* description, int descriptionBytes);
-    std::uint32_t categoryNumber(const std::string& folded);
+    std::uint32_t categoryNumber(std::string key);
+    StoreState storeState();
     std::string_view displayTitle(const Row& row) const;
     bool holds(const Row& row, const std::string& needle) const;
     void bringUpToDate();
@@ -77,10 +97,13 @@ private:
     void changing();
 
     Connection& m_connection;
+    const size_t m_mostFoldedBytes;
     int m_watch = 0;
     std::function<void()> m_beforeChange;
     bool m_loaded = false;
     int m_loads = 0;
+    // Set when the copy was too large for the store in this state.
+    std::optional<StoreState> m_tooLarge;
     // What the copy was read from: the connection's session, the file's
     // version and the changes the engine did not report by row.
     unsigned long long m_session = 0;
@@ -91,7 +114,7 @@ private:
     std::vector<Row> m_rows; // in id order
     std::string m_folded;
     std::string m_titles;
-    std::vector<std::string> m_categories;                             // folded, without trailing blanks
+    std::unordered_map<std::string, std::uint32_t> m_categoryNumbers;  // categoryKey(): its number
     std::unordered_map<std::string, std::uint32_t> m_storedCategories; // as stored: their number
     // Whether the rows' texts lie in m_folded in id order, which a search
     // of the whole buffer needs, and how many bytes there no row uses.

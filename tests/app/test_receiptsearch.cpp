@@ -162,3 +162,85 @@ TEST_F(ReceiptIndexTest, SeesWhatAnotherProgramWroteOrDeleted)
     ASSERT_TRUE(shell.waitForFinished(20000));
     EXPECT_EQ(indexed("", ""), (QStringList{"1|打印纸", "4|午餐"}));
 }
+
+// Texts that fold longer than they are stored (bytes of another encoding,
+// written by another program) and long texts filed later make the copy's
+// buffer grow while a receipt is being read into it.
+TEST_F(ReceiptIndexTest, ReadsTextsThatOutgrowTheRoomReservedForThem)
+{
+    const QString gbk = QString("b0b0b0ecb9ab").repeated(1000);
+    connection.execute("begin");
+    for (int i = 0; i < 300; ++i)
+        connection.execute(QStringLiteral("insert into pj(类别,票据标题,说明,图片) "
+                                          "values('办公','票%1',CAST(X'%2' AS TEXT),'x.jpg')")
+                               .arg(QString::number(i), gbk));
+    connection.execute("commit");
+    EXPECT_EQ(indexed("", "票29"), scanned("", "票29"));
+    EXPECT_EQ(indexed("办公", ""), scanned("办公", ""));
+    for (int i = 0; i < 2; ++i) {
+        addReceipt("办公", "长", QString(30000, u'票'), "y.jpg");
+        EXPECT_EQ(indexed("", "长"), scanned("", "长"));
+    }
+    EXPECT_EQ(indexed("", "长").size(), 2);
+    EXPECT_EQ(index.loads(), 1);
+}
+
+// The rows are as many as the receipts, whatever their numbers: another
+// program may number one 10^12.
+TEST_F(ReceiptIndexTest, SparseNumbersCostNoMemory)
+{
+    addReceipt("办公", "打印纸", "A4", "1.jpg");
+    peer("insert into pj(ID,类别,票据标题,说明,图片) values(1000000000000,'办公','远','','2.jpg')");
+    EXPECT_EQ(indexed("办公", ""), (QStringList{"1|打印纸", "1000000000000|远"}));
+    EXPECT_EQ(indexed("", "远"), scanned("", "远"));
+    EXPECT_LT(index.memoryBytes(), 64 * 1024u);
+}
+
+// Past its limit the copy is not read again for every search: the search
+// goes to the store until the store changes.
+TEST_F(ReceiptIndexTest, CopyTooLargeIsNotReadAgainUntilTheStoreChanges)
+{
+    ReceiptIndex small(connection, 4096);
+    for (int i = 0; i < 40; ++i)
+        addReceipt("办公", QStringLiteral("票%1").arg(i), QString(200, u'x'), "1.jpg");
+    const auto found = [&](const QString& text) { return toList(findReceipts(small, connection, "", text)); };
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(found("票3"), scanned("", "票3"));
+    EXPECT_EQ(small.loads(), 1) << "the copy was read again for an unchanged store";
+    EXPECT_FALSE(small.loaded());
+
+    addReceipt("交通", "票100", "", "2.jpg");
+    EXPECT_EQ(found("票10"), (QStringList{"11|票10", "41|票100"}));
+    EXPECT_EQ(small.loads(), 2) << "a write of this connection is a change";
+    peer("delete from pj where ID > 20");
+    EXPECT_EQ(found("票"), scanned("", "票"));
+    EXPECT_EQ(small.loads(), 3) << "a write of another program is a change";
+    found("票");
+    EXPECT_EQ(small.loads(), 3);
+}
+
+// A zero character in the search's texts, or in the stored ones: the copy
+// and the statement give one answer.
+TEST_F(ReceiptIndexTest, ZeroCharactersAreSearchedForBothWays)
+{
+    const QChar zero(0);
+    addReceipt("办公", "a b", "", "1.jpg");
+    peer("insert into pj(类别,票据标题,说明,图片) "
+         "values(CAST(X'00e58a9ee585ac' AS TEXT),'t',CAST(X'610062' AS TEXT),'2.jpg')");
+    struct Case
+    {
+        QString category, text;
+        QStringList expected;
+    };
+    const std::vector<Case> cases{
+        {QString("办公") + zero, "", {"1|a b", "2|t"}},
+        {"", QString("a") + zero + "b", {"2|t"}},
+        {zero, "", {}},
+        {"", zero, {"2|t"}},
+        {"办公", QString(zero) + "b", {"2|t"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(scanned(c.category, c.text), c.expected) << "the statement, case " << &c - cases.data();
+        EXPECT_EQ(indexed(c.category, c.text), c.expected) << "the copy, case " << &c - cases.data();
+    }
+}

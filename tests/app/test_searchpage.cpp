@@ -1,3 +1,4 @@
+#include "app/ReceiptSearch.h"
 #include "tests/app/EntryFixture.h"
 
 #include <QFile>
@@ -184,4 +185,46 @@ TEST_F(SearchPageTest, UndecodablePictureLeavesTheStartPictureBeforeTheReport)
     EXPECT_TRUE(dialogs.failures[0].startsWith("JPEG error #")) << dialogs.failures[0].toStdString();
     EXPECT_TRUE(showsStartPicture("Image3"));
     EXPECT_EQ(memo(), "出租车 to Airport\n机场");
+}
+
+// What the category lists show as one category is one everywhere: filing
+// under another spelling adds no row to ml, and a search by any spelling
+// finds the same receipts by the copy (the page) and by the statement.
+TEST_F(SearchPageTest, EverySpellingOfACategoryIsTheSameCategory)
+{
+    struct Group
+    {
+        QStringList spellings; // the first is the one the list shows
+        QStringList receipts;  // filed under the group, by number
+    };
+    std::vector<Group> groups{
+        {{"办公", " 办公", "办公 ", "\t办公\n", QString(QChar(0)) + "办公"}, {"1", "3"}},
+        {{"Office", "OFFICE", "office", " oFFice\r"}, {}},
+    };
+    click("BitBtn2");
+    int number = 4;
+    for (Group& g : groups)
+        for (const QString& spelling : g.spellings) {
+            file(spelling, "t" + QString::number(++number), "", photo("p.jpg"));
+            g.receipts.append(QString::number(number));
+        }
+    // A spelling another program put into ml directly shows once all the same.
+    window->ADOConnection1().execute("insert into ml(类别) values(' OFFICE  ')");
+    click("BitBtn3");
+
+    EXPECT_EQ(window->ADOQuery2().recordCount(), 4) << "办公, 交通, 办公电费, Office";
+    EXPECT_EQ(items("ComboBox2"), (QStringList{"办公", "交通", "办公电费", "Office"}));
+    const auto numbers = [](const auto& lines) {
+        QStringList out;
+        for (int i = 0; i < lines.size(); ++i)
+            out.append(lines.at(i).section('|', 0, 0));
+        return out;
+    };
+    for (const Group& g : groups)
+        for (const QString& spelling : g.spellings) {
+            EXPECT_EQ(numbers(search(spelling, "")), g.receipts)
+                << "the copy, for '" << spelling.toStdString() << "'";
+            EXPECT_EQ(numbers(scanForReceipts(window->ADOConnection1(), spelling, "")), g.receipts)
+                << "the statement, for '" << spelling.toStdString() << "'";
+        }
 }

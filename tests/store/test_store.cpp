@@ -457,9 +457,14 @@ TEST(JetCompareTest, EqualityWithQuotedTextIsRewrittenOutsideQuotesOnly)
         {"id = 17", "id = 17"},
         {"x <= 'a' or y >= 'b' or z == 'c'", "x <= 'a' or y >= 'b' or z == 'c'"},
         {"类别 = 'unbalanced", "qb_same_text(类别,'unbalanced)"},
+        // The engine would read a statement only up to a zero character.
+        {QStringLiteral("类别 = 'a%1b''%1'  and 说明 like  '%%1%'").arg(QChar(0)),
+         "qb_same_text(类别,('a'||char(0)||'b'''||char(0)||''))  and 说明 like  ('%'||char(0)||'%')"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(jet::translateCondition(c.condition), c.engine) << c.condition.toStdString();
     EXPECT_TRUE(jet::sameText("Office  ", "office"));
-    EXPECT_FALSE(jet::sameText(" office", "office")) << "only trailing blanks are padding";
+    EXPECT_TRUE(jet::sameText(QStringLiteral(" \t%1office\n").arg(QChar(0)), "OFFICE"))
+        << "blanks and control characters at either end are trimmed, as the category list trims them";
+    EXPECT_FALSE(jet::sameText("off ice", "office"));
 }
