@@ -76,6 +76,7 @@ void Form_main::showEvent(QShowEvent* event)
 {
     if (!m_placed) {
         m_placed = true;
+        m_prepareCopy.start();
         if (const QScreen* screen = this->screen()) {
             QRect frame = frameGeometry();
             frame.moveCenter(screen->availableGeometry().center());
@@ -83,6 +84,15 @@ void Form_main::showEvent(QShowEvent* event)
         }
     }
     QWidget::showEvent(event);
+}
+
+// Back from another program, which may have written the store: the copy is
+// read again while idle if it has to be.
+void Form_main::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && m_placed)
+        m_prepareCopy.start();
+    QWidget::changeEvent(event);
 }
 
 Form_main::~Form_main()
@@ -124,6 +134,14 @@ void Form_main::connectHandlers()
     ui->ListBox1->setModel(&m_results);
     // Lines shown from the receipts' copy stay as they were found when the copy changes.
     m_receiptIndex.setBeforeChange([this] { m_results.keepLines(); });
+    // Slices of a few milliseconds keep the window answering input between them.
+    m_prepareCopy.setSingleShot(true);
+    m_prepareCopy.setInterval(0);
+    connect(&m_prepareCopy, &QTimer::timeout, this, [this] {
+        // A store that did not open stays as it is until the user acts.
+        if (m_connection.connected() && !m_receiptIndex.prepare(std::chrono::milliseconds(4)))
+            m_prepareCopy.start();
+    });
     ui->ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The view moves the current line before it selects it, so the
     // selection, not the current line, tells which line the user chose.

@@ -7,6 +7,7 @@
 #include "store/RecordSet.h"
 
 #include <QImage>
+#include <QTimer>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -51,6 +52,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -91,8 +93,11 @@ private:
     bool m_placed = false;
     // Set while a search refills the result list, which selects nothing.
     bool m_fillingResults = false;
-    // The searches' copy of the receipts; it watches the connection.
+    // The searches' copy of the receipts; it watches the connection. Once the
+    // window is shown it is read a few milliseconds at a time while nothing
+    // else happens, so that the first search finds it ready.
     ReceiptIndex m_receiptIndex{m_connection};
+    QTimer m_prepareCopy;
     // The result lines of the search page: a search over a million receipts
     // lists a million lines.
     ResultList m_results;

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <sqlcipher/sqlite3.h>
 
@@ -58,7 +59,7 @@ ReceiptIndex::ReceiptIndex(Connection& connection, size_t mostFoldedBytes)
 {
     const std::string receipts = schema::kReceipts.toStdString();
     m_watch = m_connection.watchRows([this, receipts](std::string_view table, long long id) {
-        if (m_loaded && table == receipts)
+        if ((m_loaded || m_loading) && table == receipts)
             m_changed.push_back(id);
     });
 }
@@ -81,6 +82,7 @@ size_t ReceiptIndex::memoryBytes() const
 void ReceiptIndex::forget()
 {
     m_loaded = false;
+    m_loading = false;
     m_changed.clear();
     m_rows = {};
     m_folded = {};
@@ -179,6 +181,112 @@ void ReceiptIndex::load()
     m_loaded = true;
 }
 
+// The copy a slice at a time. Each slice is a read of its own, so the reads
+// hold no lock between slices; a write by another connection in between
+// (the file's version), a new session or a change the engine did not report
+// by row makes the slices read so far worthless. Rows this connection writes
+// meanwhile are noted as after a load and read again once the copy is
+// complete; those past the slices read so far are read by a later slice.
+void ReceiptIndex::startLoading()
+{
+    changing();
+    forget();
+    ++m_loads;
+    sqlite3* db = m_connection.handle();
+    const auto number = [db](const QString& sql) {
+        Statement q(db, sql);
+        return q.step() ? q.integer(0) : 0;
+    };
+    // Room for the text at once, as load() makes it; the rows are not
+    // counted first, which would read the whole table in one slice.
+    const sqlite3_int64 storeBytes =
+        number(QStringLiteral("PRAGMA page_count")) * number(QStringLiteral("PRAGMA page_size"));
+    m_folded.reserve(size_t(std::clamp<sqlite3_int64>(storeBytes, 0, sqlite3_int64(m_mostFoldedBytes))));
+    m_loadingSession = m_connection.session();
+    m_loadingVersion = m_connection.dataVersion();
+    m_loadingUnreported = m_connection.totalChanges() - m_connection.reportedChanges();
+    m_readUpTo = std::numeric_limits<std::int64_t>::min();
+    m_loading = true;
+}
+
+bool ReceiptIndex::readSlice(int rows)
+{
+    Statement slice(m_connection.handle(), rowQuery("where rowid > ?1 order by rowid limit ?2"));
+    slice.bind(1, qint64(m_readUpTo));
+    slice.bind(2, qint64(rows));
+    int read = 0;
+    while (slice.step()) {
+        m_rows.push_back(makeRow(slice.integer(0), slice.text(1), slice.bytes(1), slice.text(2), slice.bytes(2),
+                                 slice.text(3), slice.bytes(3)));
+        m_readUpTo = m_rows.back().id;
+        ++read;
+    }
+    return read == rows;
+}
+
+// Another connection's write, a new session or a change the engine did not
+// report row by row: nothing short of reading again is safe.
+bool ReceiptIndex::loadedStale()
+{
+    return m_session != m_connection.session() || m_connection.dataVersion() != m_dataVersion ||
+           m_connection.totalChanges() - m_connection.reportedChanges() != m_unreported;
+}
+
+bool ReceiptIndex::loadingStale()
+{
+    return m_loadingSession != m_connection.session() || m_loadingVersion != m_connection.dataVersion() ||
+           m_loadingUnreported != m_connection.totalChanges() - m_connection.reportedChanges();
+}
+
+void ReceiptIndex::completeLoading()
+{
+    m_loading = false;
+    m_loaded = true;
+    m_session = m_loadingSession;
+    m_dataVersion = m_loadingVersion;
+    m_unreported = m_loadingUnreported;
+}
+
+bool ReceiptIndex::prepare(std::chrono::milliseconds budget, int sliceRows)
+{
+    if (m_tooLarge && *m_tooLarge == storeState())
+        return true;
+    const auto end = std::chrono::steady_clock::now() + budget;
+    try {
+        // Rows this connection wrote are read again by the search, row by
+        // row; anything else means reading everything again.
+        if (m_loaded && !loadedStale())
+            return true;
+        if (m_loaded) {
+            changing();
+            forget();
+        }
+        if (m_loading && loadingStale()) {
+            changing();
+            forget();
+        }
+        if (!m_loading)
+            startLoading();
+        do {
+            if (!readSlice(std::max(1, sliceRows))) {
+                completeLoading();
+                return true;
+            }
+        } while (std::chrono::steady_clock::now() < end);
+        return false;
+    } catch (const TooLarge&) {
+        forget();
+        m_tooLarge = storeState();
+    } catch (const std::bad_alloc&) {
+        forget();
+        m_tooLarge = storeState();
+    } catch (const StoreError&) {
+        // The search reads the store again and reports what it finds.
+        forget();
+    }
+    return true;
+}
+
 // Rows this connection wrote since: each is read again, or dropped when it
 // is gone.
 void ReceiptIndex::reread(const std::vector<std::int64_t>& ids)
@@ -229,13 +337,25 @@ void ReceiptIndex::compact()
 
 void ReceiptIndex::bringUpToDate()
 {
+    if (m_loading) {
+        // A copy begun while the program was idle: the rest at once, or all
+        // of it again when the store changed under it.
+        try {
+            if (loadingStale()) {
+                changing();
+                forget();
+            } else {
+                while (readSlice(kSliceRows * 16)) {
+                }
+                completeLoading();
+            }
+        } catch (...) {
+            forget();
+            throw;
+        }
+    }
     if (m_loaded) {
-        // Another connection's write, a new session or a change the engine
-        // did not report row by row: nothing short of reading again is safe.
-        const bool stale = m_session != m_connection.session() ||
-                           m_connection.dataVersion() != m_dataVersion ||
-                           m_connection.totalChanges() - m_connection.reportedChanges() != m_unreported;
-        if (stale || m_changed.size() > m_rows.size() / 8 + 64) {
+        if (loadedStale() || m_changed.size() > m_rows.size() / 8 + 64) {
             changing();
             forget();
         }

@@ -4,6 +4,7 @@
 #include "util/TextLines.h"
 
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -46,6 +47,17 @@ public:
     // cannot be read or the copy cannot be had.
     FoundReceipts search(const QString& category, const QString& text);
 
+    // Reads part of the copy ahead of the first search, slices of
+    // `sliceRows` receipts for about `budget`, so that the program can build
+    // it while it is idle: a search then finds it ready, and one pressed
+    // before it is complete reads the rest at once. A complete copy that
+    // another program's write made stale is begun again. True when there is
+    // nothing more to read: the copy is complete (bar this connection's own
+    // writes, which the search reads row by row), or cannot be had now (the
+    // search will then say why or go to the store).
+    static constexpr int kSliceRows = 1024;
+    bool prepare(std::chrono::milliseconds budget, int sliceRows = kSliceRows);
+
     // Called before the copy changes, while earlier results can still be read.
     void setBeforeChange(std::function<void()> beforeChange) { m_beforeChange = std::move(beforeChange); }
     // The result line of the row at `position` of the copy as it stands.
@@ -83,6 +95,13 @@ private:
     };
 
     void load();
+    // Reading the copy a slice at a time: started, one more slice (false when
+    // none was left), stale (the store changed under it), complete.
+    void startLoading();
+    bool readSlice(int rows);
+    bool loadingStale();
+    bool loadedStale();
+    void completeLoading();
     void reread(const std::vector<std::int64_t>& ids);
     void compact();
     void forget();
@@ -102,6 +121,13 @@ private:
     std::function<void()> m_beforeChange;
     bool m_loaded = false;
     int m_loads = 0;
+    // A copy read a slice at a time: the last receipt number read, and what
+    // the store was when the reading began.
+    bool m_loading = false;
+    std::int64_t m_readUpTo = 0;
+    unsigned long long m_loadingSession = 0;
+    long long m_loadingVersion = 0;
+    long long m_loadingUnreported = 0;
     // Set when the copy was too large for the store in this state.
     std::optional<StoreState> m_tooLarge;
     // What the copy was read from: the connection's session, the file's

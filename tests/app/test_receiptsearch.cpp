@@ -163,6 +163,54 @@ TEST_F(ReceiptIndexTest, SeesWhatAnotherProgramWroteOrDeleted)
     EXPECT_EQ(indexed("", ""), (QStringList{"1|打印纸", "4|午餐"}));
 }
 
+// The copy read a slice at a time, as the program does while idle, with
+// writes of this connection and of another program between the slices: the
+// search finds what the statement finds, and a copy completed ahead of the
+// search is not read again.
+TEST_F(ReceiptIndexTest, CopyReadInSlicesBetweenWritesFindsWhatTheStatementFinds)
+{
+    for (int i = 1; i <= 40; ++i)
+        addReceipt(i % 3 ? "办公" : "交通", QStringLiteral("票%1").arg(i), "", "x.jpg");
+    const auto same = [&](const char* when) {
+        for (const QString category : {"", "办公", "交通"})
+            for (const QString text : {"", "票1", "票4"})
+                ASSERT_EQ(indexed(category, text), scanned(category, text))
+                    << when << ": '" << category.toStdString() << "', '" << text.toStdString() << "'";
+    };
+
+    EXPECT_FALSE(index.prepare(std::chrono::milliseconds(0), 8));
+    addReceipt("交通", "票41", "", "x.jpg"); // past the slices read
+    receipts().first();                      // inside them
+    receipts().edit();
+    receipts().setFieldValue("票据标题", "票4 改");
+    receipts().post();
+    receipts().next();
+    receipts().deleteRecord();
+    EXPECT_FALSE(index.prepare(std::chrono::milliseconds(0), 8));
+    same("a search before the copy is complete");
+    EXPECT_EQ(index.loads(), 1);
+
+    peer("delete from pj where ID > 30");
+    while (!index.prepare(std::chrono::milliseconds(0), 8)) {
+    }
+    EXPECT_EQ(index.loads(), 2);
+    same("a copy completed ahead of the search");
+    EXPECT_EQ(index.loads(), 2);
+
+    addReceipt("办公", "票42", "", "x.jpg");
+    EXPECT_TRUE(index.prepare(std::chrono::milliseconds(0), 8)) << "a complete copy has nothing to read";
+    index.search("", ""); // the copy follows the write row by row
+    EXPECT_EQ(index.loads(), 2);
+    // Another program writes while the slices are read: they start over.
+    peer("delete from pj where ID > 40");
+    EXPECT_FALSE(index.prepare(std::chrono::milliseconds(0), 8));
+    peer("insert into pj(类别,票据标题,说明,图片) values('交通','票49','','y.jpg')");
+    EXPECT_FALSE(index.prepare(std::chrono::milliseconds(0), 8));
+    EXPECT_EQ(index.loads(), 4) << "the slices read before the write were kept";
+    same("after another program's write between the slices");
+    EXPECT_EQ(index.loads(), 4);
+}
+
 // Texts that fold longer than they are stored (bytes of another encoding,
 // written by another program) and long texts filed later make the copy's
 // buffer grow while a receipt is being read into it.

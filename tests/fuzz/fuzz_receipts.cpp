@@ -286,10 +286,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 1:
         case 2:
             write(s.own.handle(), in);
+            // The program reads the copy a slice at a time while idle, with
+            // the user's writes in between.
+            index.prepare(std::chrono::milliseconds(0), 2);
             break;
         case 3:
             trace("peer:");
             write(s.peer.handle(), in);
+            index.prepare(std::chrono::milliseconds(0), 2);
             break;
         case 4:
             // Rows gone without a report of each.
