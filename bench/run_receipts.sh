@@ -3,7 +3,9 @@
 #   bash bench/run_receipts.sh [build folder] [sizes...]
 # With BEFORE=<another bench_receipts> (an older build of the program) each
 # size runs with both, and one table shows the figures side by side; each
-# build keeps stores of its own.
+# build keeps stores of its own. With CATEGORIES=<n> the receipts are spread
+# over n categories instead of ten. BENCH_WAIT_MS (default 3000) is how long
+# the program stays idle after start-up before the first search.
 set -euo pipefail
 build="${1:-build}"
 shift || true
@@ -28,12 +30,12 @@ figures() {
 
 for n in "${sizes[@]}"; do
     if [ -z "${BEFORE:-}" ]; then
-        "$build/bin/bench_receipts" "$n"
+        "$build/bin/bench_receipts" "$n" /tmp/tavrellquillbox-bench-2 ${CATEGORIES:+"$CATEGORIES"}
         echo
         continue
     fi
-    after="$("$build/bin/bench_receipts" "$n" /tmp/tavrellquillbox-bench-after 2>/dev/null)"
-    before="$("$BEFORE" "$n" /tmp/tavrellquillbox-bench-before 2>/dev/null)"
+    after="$("$build/bin/bench_receipts" "$n" /tmp/tavrellquillbox-bench-after ${CATEGORIES:+"$CATEGORIES"} 2>/dev/null)"
+    before="$("$BEFORE" "$n" /tmp/tavrellquillbox-bench-before ${CATEGORIES:+"$CATEGORIES"} 2>/dev/null)"
     echo "$after" | grep 'receipts, store' | sed 's/^/after:  /'
     echo "$before" | grep 'receipts, store' | sed 's/^/before: /'
     printf '| %s | %s | %s | %s |\n|---|---:|---:|---|\n' "$n receipts" before after "after: hits and the shell"
