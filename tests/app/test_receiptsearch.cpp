@@ -245,6 +245,13 @@ TEST_F(ReceiptIndexTest, WidthsAndCaseFindEachOther)
         EXPECT_EQ(scanned(c.category, c.text), c.expected) << "the statement, case " << &c - cases.data();
         EXPECT_EQ(indexed(c.category, c.text), c.expected) << "the copy, case " << &c - cases.data();
     }
+    // A text whose characters all fold away (a soft hyphen) still asks for
+    // a title or a description: a receipt with neither is not found.
+    peer("insert into pj(类别,票据标题,说明,图片) values('office',NULL,NULL,'4.jpg')");
+    const QString softHyphen(QChar(0xAD));
+    const QStringList all{"1|ｶﾞｿﾘﾝ A4", "2|ガソリン", "3|Straße"};
+    EXPECT_EQ(scanned("", softHyphen), all);
+    EXPECT_EQ(toList(findReceipts(index, connection, "", softHyphen)), all);
 }
 
 TEST_F(ReceiptIndexTest, ZeroCharactersAreSearchedForBothWays)
