@@ -26,7 +26,8 @@ void appendCharacter(std::string& out, char32_t c);
 // categories, the entry page's test whether a category is new, the store's
 // "=" and the receipts' copy. Folded as LIKE folds text, and trimmed at
 // both ends of the characters from U+0000 up to the blank, as the list shows
-// it. Two texts are one category exactly when their keys are equal.
+// it; trimmed after folding, so blanks of other widths (U+3000) go too.
+// Two texts are one category exactly when their keys are equal.
 std::string categoryKey(const char* text, int bytes);
 std::string categoryKey(const QString& text);
 
