@@ -49,7 +49,7 @@ private:
         enum { Run, One, Char, Set } kind;
         char32_t c = 0;
         bool negate = false;
-        std::vector<std::pair<char32_t, char32_t>> ranges;
+        std::vector<std::pair<char32_t, char32_t>> ranges = {};
     };
 
     // The pattern's "%", "_" and sets as written; the ordinary characters
