@@ -2,6 +2,8 @@
 
 #include "store/JetLike.h"
 
+#include <cstdlib>
+#include <new>
 #include <unicode/bytestream.h>
 #include <unicode/normalizer2.h>
 
@@ -56,8 +58,12 @@ void appendNormalized(std::string& out, const char* text, size_t bytes)
     if (bytes == 0)
         return;
     UErrorCode status = U_ZERO_ERROR;
-    icu::StringByteSink<std::string> sink(&out, int32_t(bytes));
+    // No room reserved by the sink: reserving exactly this text's length
+    // each time would grow a long `out` one text at a time.
+    icu::StringByteSink<std::string> sink(&out);
     normalizer().normalizeUTF8(0, icu::StringPiece(text, int32_t(bytes)), sink, nullptr, status);
+    if (status == U_MEMORY_ALLOCATION_ERROR)
+        throw std::bad_alloc();
     if (U_FAILURE(status))
         std::abort(); // only for text that is no UTF-8, which never comes here
 }
