@@ -2,13 +2,18 @@
 
 #include "store/JetLike.h"
 
-#include <vector>
+#include <cstdlib>
+#include <new>
+#include <unicode/bytestream.h>
+#include <unicode/normalizer2.h>
 
 namespace qb {
 
 namespace {
 
-void appendCode(std::string& out, char32_t c)
+} // namespace
+
+void appendCharacter(std::string& out, char32_t c)
 {
     if (c < 0x80) {
         out.push_back(char(c));
@@ -27,51 +32,105 @@ void appendCode(std::string& out, char32_t c)
     }
 }
 
-// Which characters of the first plane fold to themselves: most of a text
-// (Chinese above all) is then copied as it is.
-struct Unfolded
+namespace {
+
+bool isScalar(char32_t c)
 {
-    std::vector<char> same = std::vector<char>(0x10000);
-    Unfolded()
-    {
-        for (uint c = 0; c < 0x10000; ++c)
-            same[c] = char(jet::foldLikeChar(c) == c);
+    return c < 0xD800 || (c > 0xDFFF && c <= 0x10FFFF);
+}
+
+const icu::Normalizer2& normalizer()
+{
+    static const icu::Normalizer2* const instance = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Normalizer2* n = icu::Normalizer2::getNFKCCasefoldInstance(status);
+        if (U_FAILURE(status) || !n)
+            std::abort(); // ICU's own data is part of the library
+        return n;
+    }();
+    return *instance;
+}
+
+// Folds valid UTF-8 onto the end of `out`. ICU copies the runs that are
+// already folded (lower-case ASCII, Chinese) as they are.
+void appendNormalized(std::string& out, const char* text, size_t bytes)
+{
+    if (bytes == 0)
+        return;
+    UErrorCode status = U_ZERO_ERROR;
+    // No room reserved by the sink: reserving exactly this text's length
+    // each time would grow a long `out` one text at a time.
+    icu::StringByteSink<std::string> sink(&out);
+    normalizer().normalizeUTF8(0, icu::StringPiece(text, int32_t(bytes)), sink, nullptr, status);
+    if (status == U_MEMORY_ALLOCATION_ERROR)
+        throw std::bad_alloc();
+    if (U_FAILURE(status))
+        std::abort(); // only for text that is no UTF-8, which never comes here
+}
+
+// The length of the sequence at `i` when it is the shortest UTF-8 of a
+// Unicode scalar value, and so reads as exactly that; 0 otherwise.
+int validSequence(const unsigned char* s, int i, int bytes)
+{
+    const unsigned char b = s[i];
+    if (b < 0x80)
+        return 1;
+    const int length = b >= 0xF8 ? 0 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
+    if (length == 0 || i + length > bytes)
+        return 0;
+    for (int k = 1; k < length; ++k) {
+        if ((s[i + k] & 0xC0) != 0x80)
+            return 0;
     }
-};
+    int at = i;
+    const char32_t c = jet::readLikeChar(s, at, bytes);
+    const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    return c >= least && isScalar(c) ? length : 0;
+}
+
+// Text with sequences that are no UTF-8 (another program's bytes): each
+// sequence reads as the one character LIKE's reader makes of it. Those that
+// are Unicode characters are folded with their neighbours; the rest
+// (surrogates, codes above Unicode) fold to themselves and part the text.
+void appendFoldedRead(std::string& out, const unsigned char* s, int bytes)
+{
+    std::string clean;
+    int i = 0;
+    while (i < bytes) {
+        const char32_t c = jet::readLikeChar(s, i, bytes);
+        if (isScalar(c)) {
+            appendCharacter(clean, c);
+            continue;
+        }
+        appendNormalized(out, clean.data(), clean.size());
+        clean.clear();
+        appendCharacter(out, c);
+    }
+    appendNormalized(out, clean.data(), clean.size());
+}
 
 } // namespace
 
 void appendFolded(std::string& out, const char* text, int bytes)
 {
-    static const Unfolded unfolded;
     const auto* s = reinterpret_cast<const unsigned char*>(text);
+    // Lower-case ASCII alone folds to itself.
     int i = 0;
-    while (i < bytes) {
-        // The longest run that folds to itself goes in one piece: ASCII but
-        // capitals, and whole three-byte sequences of characters without case.
-        const int run = i;
-        while (i < bytes) {
-            const unsigned char b = s[i];
-            if (b < 0x80) {
-                if (b >= 'A' && b <= 'Z')
-                    break;
-                ++i;
-            } else if (b >= 0xE0 && b < 0xF0 && i + 2 < bytes && (s[i + 1] & 0xC0) == 0x80 &&
-                       (s[i + 2] & 0xC0) == 0x80) {
-                const char32_t c = char32_t((b & 0x0F) << 12 | (s[i + 1] & 0x3F) << 6 | (s[i + 2] & 0x3F));
-                if (c < 0x800 || !unfolded.same[c])
-                    break;
-                i += 3;
-            } else {
-                break;
-            }
-        }
-        out.append(text + run, size_t(i - run));
-        if (i >= bytes)
-            break;
-        // A capital, or a character that folds (or bytes that are no UTF-8).
-        appendCode(out, jet::foldLikeChar(jet::readLikeChar(s, i, bytes)));
+    while (i < bytes && s[i] < 0x80 && !(s[i] >= 'A' && s[i] <= 'Z'))
+        ++i;
+    if (i == bytes) {
+        out.append(text, size_t(bytes));
+        return;
     }
+    while (i < bytes) {
+        const int length = validSequence(s, i, bytes);
+        if (length == 0) {
+            appendFoldedRead(out, s, bytes);
+            return;
+        }
+        i += length;
+    }
+    appendNormalized(out, text, size_t(bytes));
 }
 
 std::string folded(const QByteArray& utf8)
@@ -81,9 +140,10 @@ std::string folded(const QByteArray& utf8)
     return out;
 }
 
-// Folding turns no character into one up to the blank and none of those
-// into another, and such a character is one byte of the folded text: so the
-// bytes up to 0x20 cut from the ends are the characters that trimming cuts.
+// No character folds to one that contains a character up to the blank
+// unless it is one itself or a blank of another width, and each of those is
+// one byte of the folded text: so the bytes up to 0x20 cut from the ends are
+// the characters that trimming cuts.
 std::string categoryKey(const char* text, int bytes)
 {
     std::string out;

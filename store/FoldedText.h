@@ -6,20 +6,28 @@
 
 namespace qb {
 
-// Texts folded as the store's LIKE and "=" compare them, as bytes: each
-// character of the text, read from its bytes exactly as LikePattern::foldUtf8
-// reads them and folded the same way, becomes one UTF-8-like sequence
-// (surrogates and the codes above Unicode included). A byte match of one
-// folded text inside another is then a match of their folded characters, and
-// the byte 0xFF never occurs in a folded text.
+// Texts folded as the store's LIKE and "=" compare them, as bytes: Unicode's
+// NFKC case folding (width and compatibility forms, full case folding,
+// composed and decomposed accents alike), by ICU, of the whole text. Bytes
+// that are no UTF-8 are read as LikePattern's reader reads them, one
+// character a sequence; of those, the codes that are no Unicode characters
+// (surrogates, codes above Unicode) stay as they are, in the same UTF-8-like
+// form, and part the text around them. A byte match of one folded text
+// inside another is then a match of their folded characters, and the byte
+// 0xFF never occurs in a folded text.
 void appendFolded(std::string& out, const char* text, int bytes);
 std::string folded(const QByteArray& utf8);
 
+// Appends one character in the form folded texts keep it: UTF-8, and the
+// same form for surrogates and codes above Unicode.
+void appendCharacter(std::string& out, char32_t c);
+
 // A category as every part of the program compares it: the list of
 // categories, the entry page's test whether a category is new, the store's
-// "=" and the receipts' copy. Folded as LIKE folds letters, and trimmed at
+// "=" and the receipts' copy. Folded as LIKE folds text, and trimmed at
 // both ends of the characters from U+0000 up to the blank, as the list shows
-// it. Two texts are one category exactly when their keys are equal.
+// it; trimmed after folding, so blanks of other widths (U+3000) go too.
+// Two texts are one category exactly when their keys are equal.
 std::string categoryKey(const char* text, int bytes);
 std::string categoryKey(const QString& text);
 

@@ -1,5 +1,7 @@
 #include "store/JetLike.h"
 
+#include "store/FoldedText.h"
+
 #include <QChar>
 #include <QList>
 #include <memory>
@@ -9,12 +11,17 @@ namespace qb::jet {
 
 char32_t foldLikeChar(char32_t c)
 {
-    if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    return char32_t(QChar::toCaseFolded(uint(c)));
+    std::string one;
+    appendCharacter(one, c);
+    const std::u32string f = LikePattern::foldUtf8(one.data(), int(one.size()));
+    return f.size() == 1 ? f[0] : c;
 }
 
-LikePattern::LikePattern(const QString& pattern) : LikePattern(fold(pattern)) {}
+LikePattern::LikePattern(const QString& pattern)
+{
+    const QByteArray utf8 = pattern.toUtf8();
+    *this = LikePattern(readUtf8(utf8.constData(), int(utf8.size())));
+}
 
 // Reads the pattern into elements. Where each set ends is looked up in a
 // table of the next "]" at or after every position, so that a pattern of
@@ -28,9 +35,23 @@ LikePattern::LikePattern(const std::u32string& pattern)
         nextClose[i] = pattern[i] == U']' ? i : nextClose[i + 1];
 
     m_elements.reserve(n);
+    // The ordinary characters since the last other element, folded together.
+    std::string run;
+    const auto endRun = [&] {
+        if (run.empty())
+            return;
+        for (char32_t c : foldUtf8(run.data(), int(run.size()))) {
+            Element literal{Element::Char};
+            literal.c = c;
+            m_elements.push_back(literal);
+        }
+        run.clear();
+    };
     size_t p = 0;
     while (p < n) {
         const char32_t pc = pattern[p];
+        if (pc == U'%' || pc == U'_')
+            endRun();
         if (pc == U'%') {
             m_elements.push_back({Element::AnyRun});
             ++p;
@@ -49,14 +70,16 @@ LikePattern::LikePattern(const std::u32string& pattern)
             // The first member may itself be a "]".
             const size_t close = first < n ? nextClose[first + 1] : none;
             if (close != none) {
+                endRun();
                 Element set{negate ? Element::NotSet : Element::Set};
                 set.first = m_ranges.size();
                 for (size_t i = first; i < close; ++i) {
                     if (i + 2 < close && pattern[i + 1] == U'-') {
-                        m_ranges.push_back({pattern[i], pattern[i + 2]});
+                        m_ranges.push_back({foldLikeChar(pattern[i]), foldLikeChar(pattern[i + 2])});
                         i += 2;
                     } else {
-                        m_ranges.push_back({pattern[i], pattern[i]});
+                        const char32_t member = foldLikeChar(pattern[i]);
+                        m_ranges.push_back({member, member});
                     }
                 }
                 set.count = m_ranges.size() - set.first;
@@ -65,30 +88,33 @@ LikePattern::LikePattern(const std::u32string& pattern)
                 continue;
             }
         }
-        Element literal{Element::Char};
-        literal.c = pc;
-        m_elements.push_back(literal);
+        appendCharacter(run, pc);
         ++p;
     }
+    endRun();
 }
 
 std::u32string LikePattern::fold(const QString& text)
 {
-    std::u32string out;
-    out.reserve(size_t(text.size()));
-    for (char32_t c : text.toUcs4())
-        out.push_back(foldLikeChar(c));
-    return out;
+    const QByteArray utf8 = text.toUtf8();
+    return foldUtf8(utf8.constData(), int(utf8.size()));
 }
 
 std::u32string LikePattern::foldUtf8(const char* text, int bytes)
+{
+    std::string out;
+    appendFolded(out, text, bytes);
+    return readUtf8(out.data(), int(out.size()));
+}
+
+std::u32string LikePattern::readUtf8(const char* text, int bytes)
 {
     std::u32string out;
     out.reserve(size_t(bytes));
     const auto* s = reinterpret_cast<const unsigned char*>(text);
     int i = 0;
     while (i < bytes)
-        out.push_back(foldLikeChar(readLikeChar(s, i, bytes)));
+        out.push_back(readLikeChar(s, i, bytes));
     return out;
 }
 
@@ -186,7 +212,7 @@ void likeFunction(sqlite3_context* context, int, sqlite3_value** args)
     std::unique_ptr<LikePattern> own;
     if (!pattern) {
         const char* p = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
-        own = std::make_unique<LikePattern>(LikePattern::foldUtf8(p, sqlite3_value_bytes(args[0])));
+        own = std::make_unique<LikePattern>(LikePattern::readUtf8(p, sqlite3_value_bytes(args[0])));
         pattern = own.get();
         sqlite3_set_auxdata(context, 0, new LikePattern(*own), deletePattern);
     }

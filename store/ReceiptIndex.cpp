@@ -447,6 +447,11 @@ ReceiptIndex::StoreState ReceiptIndex::storeState()
 // only to throw it away.
 FoundReceipts ReceiptIndex::search(const QString& category, const QString& text)
 {
+    // A text whose characters all fold away (soft hyphens, joiners) still
+    // asks for a title or a description; the copy keeps no difference
+    // between none and an empty one, so the statement answers.
+    if (!text.isEmpty() && folded(text.toUtf8()).empty())
+        throw StoreError(QStringLiteral("the search text folds to nothing"));
     if (m_tooLarge && *m_tooLarge == storeState())
         throw StoreError(QStringLiteral("too much text to keep in memory"));
     m_tooLarge.reset();

@@ -21,7 +21,7 @@ build=build-fuzz
 bin="$build/bin"
 jobs="$(nproc)"
 [ "$jobs" -gt 2 ] && jobs=2
-gating=(fuzz_jpeg fuzz_bmp fuzz_ico fuzz_tiff fuzz_wmf fuzz_emf fuzz_vornjiami fuzz_like fuzz_folded fuzz_receipts fuzz_split)
+gating=(fuzz_jpeg fuzz_bmp fuzz_ico fuzz_tiff fuzz_wmf fuzz_emf fuzz_vornjiami fuzz_like fuzz_folded fuzz_nfkc fuzz_receipts fuzz_split)
 contained=(fuzz_emf2svg)
 targets=("${gating[@]}" "${contained[@]}")
 # The limits while fuzzing, and the tighter ones of the replay: a hostile

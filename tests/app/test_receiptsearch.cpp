@@ -269,6 +269,39 @@ TEST_F(ReceiptIndexTest, CopyTooLargeIsNotReadAgainUntilTheStoreChanges)
 
 // A zero character in the search's texts, or in the stored ones: the copy
 // and the statement give one answer.
+// Half-width and full-width forms, and a category in capitals of either
+// width, find each other in the statement and in the copy alike.
+TEST_F(ReceiptIndexTest, WidthsAndCaseFindEachOther)
+{
+    addReceipt("ＯＦＦＩＣＥ", "ｶﾞｿﾘﾝ A4", "", "1.jpg");
+    addReceipt("office", "ガソリン", "Ａ４纸", "2.jpg");
+    addReceipt("办公", "Straße", "", "3.jpg");
+    struct Case
+    {
+        QString category, text;
+        QStringList expected;
+    };
+    const std::vector<Case> cases{
+        {"office", "", {"1|ｶﾞｿﾘﾝ A4", "2|ガソリン"}},
+        {"", "ｶﾞｿﾘﾝ", {"1|ｶﾞｿﾘﾝ A4", "2|ガソリン"}},
+        {"", "ガソリン", {"1|ｶﾞｿﾘﾝ A4", "2|ガソリン"}},
+        {"", "ａ4", {"1|ｶﾞｿﾘﾝ A4", "2|ガソリン"}},
+        {"Office", "strasse", {}},
+        {"", "STRASSE", {"3|Straße"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(scanned(c.category, c.text), c.expected) << "the statement, case " << &c - cases.data();
+        EXPECT_EQ(indexed(c.category, c.text), c.expected) << "the copy, case " << &c - cases.data();
+    }
+    // A text whose characters all fold away (a soft hyphen) still asks for
+    // a title or a description: a receipt with neither is not found.
+    peer("insert into pj(类别,票据标题,说明,图片) values('office',NULL,NULL,'4.jpg')");
+    const QString softHyphen(QChar(0xAD));
+    const QStringList all{"1|ｶﾞｿﾘﾝ A4", "2|ガソリン", "3|Straße"};
+    EXPECT_EQ(scanned("", softHyphen), all);
+    EXPECT_EQ(toList(findReceipts(index, connection, "", softHyphen)), all);
+}
+
 TEST_F(ReceiptIndexTest, ZeroCharactersAreSearchedForBothWays)
 {
     const QChar zero(0);

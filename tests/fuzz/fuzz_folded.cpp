@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // What the statement asks of the engine.
     const QByteArray pattern = (u'%' + jet::escapeLikeText(search) + u'%').toUtf8();
-    const bool like = jet::LikePattern(jet::LikePattern::foldUtf8(pattern.constData(), int(pattern.size())))
+    const bool like = jet::LikePattern(jet::LikePattern::readUtf8(pattern.constData(), int(pattern.size())))
                           .matchesFolded(jet::LikePattern::foldUtf8(text, bytes));
     // What the copy does.
     std::string haystack;
