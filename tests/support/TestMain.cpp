@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #if QB_TEST_REAL_DISPLAY
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -70,8 +71,15 @@ public:
             QThread::msleep(50);
         qputenv("DISPLAY", display.toLatin1());
         qputenv("QT_QPA_PLATFORM", "xcb");
-        m_manager.start(openbox, {});
-        QThread::msleep(500);
+        // Windows shown before the window manager runs are never framed as
+        // on a desktop: wait for openbox to say that it manages the screen.
+        const QString ready = QStringLiteral("/tmp/.qb-openbox-ready-%1").arg(display.mid(1));
+        QFile::remove(ready);
+        m_manager.start(openbox, {"--startup", "touch " + ready});
+        for (int i = 0; i < 200 && !QFileInfo::exists(ready); ++i)
+            QThread::msleep(50);
+        QFile::remove(ready);
+        QThread::msleep(100);
         return true;
     }
     ~RealDisplay()
