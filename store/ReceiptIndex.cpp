@@ -1,5 +1,6 @@
 #include "store/ReceiptIndex.h"
 
+#include "store/BatchPipe.h"
 #include "store/Connection.h"
 #include "store/FoldedText.h"
 #include "store/JetLike.h"
@@ -45,6 +46,19 @@ bool readsAsItIs(std::string_view text)
     return true;
 }
 
+// Rows on their way from the reading thread to the folding one: the
+// receipt's number, then its category, title and description, each as its
+// length (-1 for Null) and its bytes.
+constexpr size_t kBatchBytes = size_t(256) << 10;
+
+void appendField(std::string& batch, const unsigned char* text, int bytes)
+{
+    const std::int32_t length = text ? bytes : -1;
+    batch.append(reinterpret_cast<const char*>(&length), sizeof length);
+    if (text)
+        batch.append(reinterpret_cast<const char*>(text), size_t(bytes));
+}
+
 QString rowQuery(const char* tail)
 {
     return QStringLiteral("select rowid, %1, %2, %3 from %4 ")
@@ -71,9 +85,15 @@ ReceiptIndex::~ReceiptIndex()
 
 size_t ReceiptIndex::memoryBytes() const
 {
+    // Each table's slots and their control bytes, and keys too long to be
+    // held in the slot.
     size_t categories = 0;
-    for (const auto& [key, number] : m_categoryNumbers)
-        categories += key.capacity() + sizeof key + sizeof number;
+    for (const auto* table : {&m_categoryNumbers, &m_storedCategories}) {
+        categories += table->capacity() * (sizeof(*table->begin()) + 1);
+        for (const auto& [key, number] : *table)
+            if (key.capacity() > std::string().capacity())
+                categories += key.capacity() + 1;
+    }
     // Room reserved for text but never written takes no memory; the rows'
     // room is counted whole, as the allocator has to find it.
     return m_rows.capacity() * sizeof(Row) + m_folded.size() + m_titles.size() + categories;
@@ -106,13 +126,13 @@ ReceiptIndex::Row ReceiptIndex::makeRow(std::int64_t id, const unsigned char* ca
     Row row{id, std::uint32_t(m_folded.size()), 0, kNoCategory, kFoldedTitle};
     if (category) {
         // Categories repeat: each one as stored is folded once.
-        std::string stored(reinterpret_cast<const char*>(category), size_t(categoryBytes));
+        const absl::string_view stored(reinterpret_cast<const char*>(category), size_t(categoryBytes));
         const auto known = m_storedCategories.find(stored);
         if (known != m_storedCategories.end()) {
             row.category = known->second;
         } else {
             row.category = categoryNumber(categoryKey(stored.data(), categoryBytes));
-            m_storedCategories.emplace(std::move(stored), row.category);
+            m_storedCategories.emplace(std::string(stored), row.category);
         }
     }
     const size_t titleStart = m_folded.size();
@@ -165,9 +185,7 @@ void ReceiptIndex::load()
             number(QStringLiteral("select count(*) from ") + schema::kReceipts), 0, 1 << 26)));
         m_folded.reserve(size_t(std::clamp<sqlite3_int64>(storeBytes, 0, sqlite3_int64(m_mostFoldedBytes))));
         Statement all(db, rowQuery("order by rowid"));
-        while (all.step())
-            m_rows.push_back(makeRow(all.integer(0), all.text(1), all.bytes(1), all.text(2), all.bytes(2),
-                                     all.text(3), all.bytes(3)));
+        readAll(all);
     } catch (...) {
         if (own)
             sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
@@ -222,6 +240,49 @@ bool ReceiptIndex::readSlice(int rows)
         ++read;
     }
     return read == rows;
+}
+
+// The engine's reading and decrypting stay on this thread; folding the
+// texts, about as much work again, runs beside it on a thread of its own,
+// which alone touches the copy until the pipe is gone.
+void ReceiptIndex::readAll(Statement& rows)
+{
+    BatchPipe pipe([this](std::string_view batch) { addRows(batch); });
+    std::string batch = pipe.take();
+    while (rows.step()) {
+        const std::int64_t id = rows.integer(0);
+        batch.append(reinterpret_cast<const char*>(&id), sizeof id);
+        for (int column = 1; column <= 3; ++column)
+            appendField(batch, rows.text(column), rows.bytes(column));
+        if (batch.size() >= kBatchBytes) {
+            pipe.push(std::move(batch));
+            batch = pipe.take();
+        }
+    }
+    pipe.push(std::move(batch));
+    pipe.finish();
+}
+
+void ReceiptIndex::addRows(std::string_view batch)
+{
+    const char* at = batch.data();
+    const char* const end = at + batch.size();
+    while (at < end) {
+        std::int64_t id = 0;
+        std::memcpy(&id, at, sizeof id);
+        at += sizeof id;
+        const unsigned char* text[3];
+        int bytes[3];
+        for (int field = 0; field < 3; ++field) {
+            std::int32_t length = 0;
+            std::memcpy(&length, at, sizeof length);
+            at += sizeof length;
+            text[field] = length < 0 ? nullptr : reinterpret_cast<const unsigned char*>(at);
+            bytes[field] = std::max(length, 0);
+            at += bytes[field];
+        }
+        m_rows.push_back(makeRow(id, text[0], bytes[0], text[1], bytes[1], text[2], bytes[2]));
+    }
 }
 
 // Another connection's write, a new session or a change the engine did not
@@ -345,8 +406,9 @@ void ReceiptIndex::bringUpToDate()
                 changing();
                 forget();
             } else {
-                while (readSlice(kSliceRows * 16)) {
-                }
+                Statement rest(m_connection.handle(), rowQuery("where rowid > ?1 order by rowid"));
+                rest.bind(1, qint64(m_readUpTo));
+                readAll(rest);
                 completeLoading();
             }
         } catch (...) {

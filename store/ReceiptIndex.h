@@ -4,17 +4,18 @@
 #include "util/TextLines.h"
 
 #include <QString>
+#include <absl/container/flat_hash_map.h>
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace qb {
 
 class Connection;
+class Statement;
 
 // The receipt search without a scan of the store per search: the first
 // search reads the searched fields of every receipt into memory, folded as
@@ -27,7 +28,7 @@ class Connection;
 // receipts that the search's statement finds in the store at that moment.
 //
 // Memory: the folded title and description of every receipt, about their
-// size in the store, and 32 bytes per receipt. Past `mostFoldedBytes` of
+// size in the store, and 24 bytes per receipt. Past `mostFoldedBytes` of
 // folded text (at most 1 GB) the copy would cost more memory than a scan of
 // the store costs time: the search then goes to the store until the store
 // changes.
@@ -102,6 +103,8 @@ private:
     bool loadingStale();
     bool loadedStale();
     void completeLoading();
+    void readAll(Statement& rows);
+    void addRows(std::string_view batch);
     void reread(const std::vector<std::int64_t>& ids);
     void compact();
     void forget();
@@ -140,8 +143,10 @@ private:
     std::vector<Row> m_rows; // in id order
     std::string m_folded;
     std::string m_titles;
-    std::unordered_map<std::string, std::uint32_t> m_categoryNumbers;  // categoryKey(): its number
-    std::unordered_map<std::string, std::uint32_t> m_storedCategories; // as stored: their number
+    // Categories repeat across a million rows: open tables looked up by
+    // view, so that a row costs one probe and no string of its own.
+    absl::flat_hash_map<std::string, std::uint32_t> m_categoryNumbers;  // categoryKey(): its number
+    absl::flat_hash_map<std::string, std::uint32_t> m_storedCategories; // as stored: their number
     // Whether the rows' texts lie in m_folded in id order, which a search
     // of the whole buffer needs, and how many bytes there no row uses.
     bool m_inOrder = true;
