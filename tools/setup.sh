@@ -12,7 +12,8 @@ mode="${1:-run}"
 
 build_packages=(cmake pkg-config g++ make qt6-base-dev qt6-svg-dev libsqlcipher-dev libjpeg62-turbo-dev libicu-dev libabsl-dev
                 libtiff-dev libemf2svg-dev fonts-noto-cjk xvfb xauth openbox)
-test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3 clang libclang-rt-14-dev desktop-file-utils appstream)
+test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3 clang libclang-rt-14-dev clang-format desktop-file-utils
+               appstream)
 
 packages=("${build_packages[@]}")
 [ "$mode" = test ] && packages+=("${test_packages[@]}")
@@ -51,6 +52,14 @@ run)
     build/bin/TavrellQuillbox
     ;;
 test)
+    if [ "${2:-}" = quick ]; then
+        # The developer's loop: one build, every test but the kill test and
+        # the real windows.
+        cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQB_BENCH=OFF
+        cmake --build build -j"$jobs"
+        (cd build && ctest --output-on-failure -j"$jobs" -LE 'crash|realwindows')
+        exit
+    fi
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build build -j"$jobs"
     (cd build && ctest --output-on-failure -j"$jobs")
@@ -63,7 +72,7 @@ install)
     bash tools/install.sh "${2:-}"
     ;;
 *)
-    echo "usage: bash tools/setup.sh run|test|install [FOLDER]" >&2
+    echo "usage: bash tools/setup.sh run | test [quick] | install [FOLDER]" >&2
     exit 2
     ;;
 esac

@@ -7,6 +7,7 @@
 // With QB_TEST_REAL_DISPLAY the tests run on an Xvfb and openbox of their own
 // instead of the offscreen platform, and skip when either is missing.
 #include <QCoreApplication>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #if QB_TEST_REAL_DISPLAY
@@ -42,8 +43,22 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
         previousHandler(type, context, message);
 }
 
+bool onlyListing(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--gtest_list_tests") == 0)
+            return true;
+    return false;
+}
+
 int runTests(int argc, char** argv)
 {
+    // ctest lists the cases before it runs them, one process each; the list
+    // needs no application, no fonts and no display.
+    if (onlyListing(argc, argv)) {
+        testing::InitGoogleTest(&argc, argv);
+        return RUN_ALL_TESTS();
+    }
     TestApplication app(argc, argv);
 #if QB_TEST_QAPP == 2
     qb::substituteFonts();
@@ -96,6 +111,16 @@ private:
 };
 #endif
 } // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+// Leaks inside system libraries that the program cannot free, named in
+// tests/lsan.supp; set here so that every way of starting a test (ctest, the
+// executable by hand, a debugger) reads the same list.
+extern "C" const char* __lsan_default_options()
+{
+    return "suppressions=" QB_LSAN_SUPPRESSIONS ":print_suppressions=0";
+}
+#endif
 
 int main(int argc, char** argv)
 {
