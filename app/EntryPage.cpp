@@ -5,17 +5,16 @@
 #include "app/PictureRules.h"
 #include "app/ReceiptSearch.h"
 #include "picture/PictureLoader.h"
-#include "store/PictureNames.h"
 #include "store/Schema.h"
 #include "store/vorndata.h"
 #include "ui_Form_main.h"
 #include "util/BusyCursor.h"
+#include "util/FilePaths.h"
 #include "util/Trim.h"
 #include "util/vornDialogs.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <memory>
 
 namespace qb {
 
@@ -67,7 +66,8 @@ void Form_main::Button2Click()
     }
     const QString category = ui->ComboBox1->currentText();
     QString copied;
-    const QString picture = importPicture(ui->Edit3->text(), pictureFolder(), pictureNamedCheck(), &copied);
+    const QString picture =
+        importPicture(ui->Edit3->text(), pictureFolder(), namedInStore(m_connection), &copied);
     try {
         m_receipts.appendRecord({std::nullopt, category, ui->Edit1->text(), ui->Edit2->text(), picture});
     } catch (...) {
@@ -98,8 +98,8 @@ void Form_main::Button3Click()
         // stored name as it is, file or no file: a receipt whose picture was
         // lost can still have its title corrected.
         if (!clickedPictureStillShown())
-            m_receipts.setFieldValue(
-                kPicture, importPicture(ui->Edit3->text(), pictureFolder(), pictureNamedCheck(), &copied));
+            m_receipts.setFieldValue(kPicture, importPicture(ui->Edit3->text(), pictureFolder(),
+                                                             namedInStore(m_connection), &copied));
         m_receipts.post();
     } catch (...) {
         // Half a change must not be posted later by the next move of the grid.
@@ -120,25 +120,8 @@ void Form_main::Button4Click()
     const QString picture =
         m_receipts.recordCount() > 0 ? trimmed(m_receipts.fieldAsText(kPicture)) : QString();
     m_receipts.deleteRecord();
-    if (!picture.isEmpty() && fileNamePart(picture) == picture) {
-        const QString path = pictureFolder() + picture;
-        if (fileExists(path) && !pictureStillNamed(picture))
-            QFile::remove(path);
-    }
+    removeUnnamedPicture(picture, pictureFolder(), namedInStore(m_connection));
     resetEntryFields();
-}
-
-// A receipt names a picture the way the display reads its name: trimmed.
-bool Form_main::pictureStillNamed(const QString& picture)
-{
-    return PictureNames(m_connection).named(picture);
-}
-
-PictureNamed Form_main::pictureNamedCheck()
-{
-    // One reader for the whole search of a free number.
-    auto names = std::make_shared<PictureNames>(m_connection);
-    return [names](const QString& name) { return names->named(name); };
 }
 
 bool Form_main::clickedPictureStillShown()

@@ -209,7 +209,7 @@ void Form_main::moveGridByWheel(const QWheelEvent& wheel)
 
 QString Form_main::pictureFolder() const
 {
-    return m_programFolder + kPictureFolderName + QDir::separator();
+    return pictureFolderPath(m_programFolder);
 }
 
 QString Form_main::vendorAddress()

@@ -71,8 +71,6 @@ private:
 
     void refreshCategoryLists();
     void displayStoredPicture(const QString& path, ImageBox& box);
-    bool pictureStillNamed(const QString& picture);
-    PictureNamed pictureNamedCheck();
     bool clickedPictureStillShown();
     void followGridCurrentRow(int row);
     void moveGridByWheel(const QWheelEvent& wheel);

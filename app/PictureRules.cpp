@@ -1,6 +1,9 @@
 #include "app/PictureRules.h"
 
+#include "store/PictureNames.h"
+#include "store/Schema.h"
 #include "util/FileClaim.h"
+#include "util/FilePaths.h"
 #include "util/Trim.h"
 
 #include <QDir>
@@ -9,8 +12,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string_view>
-#include <sys/stat.h>
 #include <vector>
 
 #ifdef Q_OS_UNIX
@@ -20,26 +23,14 @@
 
 namespace qb {
 
+QString pictureFolderPath(const QString& programFolder)
+{
+    return programFolder + schema::kPictureFolderName + QDir::separator();
+}
+
 QString numberedPictureName(qint64 number)
 {
     return QStringLiteral("%1.jpg").arg(number, 5, 10, QLatin1Char('0'));
-}
-
-bool fileExists(const QString& path)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return false;
-    return !S_ISDIR(info.st_mode);
-}
-
-QString fileNamePart(const QString& path)
-{
-    qsizetype cut = path.lastIndexOf(QDir::separator());
-#ifdef Q_OS_WIN
-    cut = std::max({cut, path.lastIndexOf(u'/'), path.lastIndexOf(u':')});
-#endif
-    return path.mid(cut + 1);
 }
 
 namespace {
@@ -228,6 +219,26 @@ QString importPicture(const QString& chosen, const QString& pictureFolder, const
         return fileNamePart(dest);
     }
     throw failed(partial, EEXIST);
+}
+
+PictureNamed namedInStore(Connection& connection)
+{
+    // One reader for the whole decision: a search of a free number asks
+    // about many names that lie close together.
+    auto names = std::make_shared<PictureNames>(connection);
+    return [names](const QString& name) { return names->named(name); };
+}
+
+bool removeUnnamedPicture(const QString& stored, const QString& pictureFolder, const PictureNamed& named)
+{
+    // A stored name with a folder part (another program may have written
+    // it) points outside the picture folder: such a file is not ours.
+    if (stored.isEmpty() || fileNamePart(stored) != stored)
+        return false;
+    const QString path = pictureFolder + stored;
+    if (!fileExists(path) || named(stored))
+        return false;
+    return QFile::remove(path);
 }
 
 } // namespace qb

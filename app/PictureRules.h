@@ -6,6 +6,8 @@
 
 namespace qb {
 
+class Connection;
+
 // A picture that could not be brought into the picture folder.
 class PictureImportError : public std::runtime_error
 {
@@ -18,17 +20,27 @@ public:
 inline const QString kPictureTemporaryPrefix = QStringLiteral(".copy-");
 inline const QString kPictureTemporarySuffix = QStringLiteral(".part");
 
+// The picture folder of the program living in `programFolder` (which ends
+// with a separator), with its own trailing separator.
+QString pictureFolderPath(const QString& programFolder);
+
 // "00001.jpg" for 1, "100000.jpg" for 100000: at least five digits, no upper limit.
 QString numberedPictureName(qint64 number);
 
-// Whether `path` names an existing entry that is not a folder.
-bool fileExists(const QString& path);
-
-// The file-name part of a path: what follows its last separator.
-QString fileNamePart(const QString& path);
-
 // Whether some receipt names the picture `name` (its stored name, trimmed).
 using PictureNamed = std::function<bool(const QString& name)>;
+
+// Asks the receipts in the store. Make one per decision: it answers for the
+// store as it was when first asked. Throws StoreError when the store cannot
+// be read.
+PictureNamed namedInStore(Connection& connection);
+
+// The picture rule of a delete: after the receipt that stored the picture
+// name `stored` (trimmed) is gone, its picture file is removed from the
+// picture folder (which ends with a separator), unless another receipt still
+// names it (`named`). A name with a folder part, or no name, removes
+// nothing. Returns whether a file was removed.
+bool removeUnnamedPicture(const QString& stored, const QString& pictureFolder, const PictureNamed& named);
 
 // The full path of the lowest numbered picture name in `pictureFolder` (with
 // its trailing separator) at which no file exists and which no receipt names

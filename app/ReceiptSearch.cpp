@@ -50,7 +50,7 @@ TextLines scanForReceipts(Connection& connection, const QString& category, const
     // lets the record set read them in one pass.
     TextLines lines;
     for (; !query.eof(); query.next())
-        lines.append(query.fieldAsText(schema::kId) + u'|' + trimmed(query.fieldAsText(schema::kTitle)));
+        appendResultLine(lines, query.fieldAsText(schema::kId), trimmed(query.fieldAsText(schema::kTitle)));
     return lines;
 }
 

@@ -6,7 +6,6 @@
 #include "store/vorndata.h"
 #include "ui_Form_main.h"
 #include "util/Trim.h"
-#include "util/vornstr.h"
 
 namespace qb {
 
@@ -27,9 +26,8 @@ void Form_main::ListBox1Click()
     const int row = selected.constFirst().row();
     RecordSet query;
     query.setConnection(&m_connection);
-    Fvornfenjiestr pieces;
-    splitAt(m_results.line(row), u'|', pieces);
-    vorndata::openFiltered(query, schema::kReceipts, receiptNumberCondition(pieces.constFirst()));
+    vorndata::openFiltered(query, schema::kReceipts,
+                           receiptNumberCondition(resultLineNumber(m_results.line(row))));
     if (query.recordCount() <= 0)
         return;
     const QString title = trimmed(query.fieldAsText(schema::kTitle));

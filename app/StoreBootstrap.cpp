@@ -48,7 +48,7 @@ int InOutError::codeForErrno(int error)
 
 int removeLeftoverFiles(const QString& programFolder)
 {
-    const QString pictureFolder = programFolder + kPictureFolderName + QDir::separator();
+    const QString pictureFolder = pictureFolderPath(programFolder);
     return removeLeftoverTemporaries(programFolder, kStoreTemporaryPrefix, kStoreTemporarySuffix) +
            removeLeftoverTemporaries(programFolder, kStoreTemporaryPrefix,
                                      kStoreTemporarySuffix + QStringLiteral("-journal")) +
@@ -94,7 +94,7 @@ void bootstrapStore(const QString& programFolder, Connection& connection, Record
                                        schema::kStorePassword);
     }
 
-    const QString pictureFolder = programFolder + kPictureFolderName;
+    const QString pictureFolder = pictureFolderPath(programFolder);
     if (!QFileInfo(pictureFolder).isDir()) {
         // Another start of the program may make the folder at the same moment.
         if (::mkdir(QFile::encodeName(pictureFolder).constData(), 0777) != 0) {

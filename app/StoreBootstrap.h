@@ -10,8 +10,6 @@ namespace qb {
 class Connection;
 class RecordSet;
 
-inline const QString kPictureFolderName = QStringLiteral("image");
-
 // An input/output failure with a system error code: "File access denied"
 // for a denied access (code 5), "I/O error <code>" for the rest (183: a file
 // stands where a folder should).

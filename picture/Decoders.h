@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picture/PictureLoader.h"
+#include "util/PictureTypes.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -13,7 +14,7 @@
 // throws PictureError.
 namespace qb::picture {
 
-enum class Format { Jpeg, Bmp, Ico, Tiff, Emf, Wmf };
+using Format = PictureFormat;
 
 // The format whose signature the content starts with, if any.
 std::optional<Format> formatOfContent(const QByteArray& bytes);

@@ -28,24 +28,6 @@ namespace {
 // beside the file for decoding it.
 constexpr qint64 maxFileBytes = 160LL * 1024 * 1024;
 
-std::optional<Format> formatOfExtension(const QString& extension)
-{
-    const QString e = extension.toLower();
-    if (e == u"jpg" || e == u"jpeg")
-        return Format::Jpeg;
-    if (e == u"bmp")
-        return Format::Bmp;
-    if (e == u"ico")
-        return Format::Ico;
-    if (e == u"tif" || e == u"tiff")
-        return Format::Tiff;
-    if (e == u"emf")
-        return Format::Emf;
-    if (e == u"wmf")
-        return Format::Wmf;
-    return std::nullopt;
-}
-
 #ifdef __linux__
 // A large file is read into memory of its own that may use huge pages:
 // filling a hundred megabytes page by page costs a good part of a second
@@ -212,7 +194,7 @@ QSize vectorRenderSize(QSizeF natural, QSize box)
 
 QImage loadPicture(const QString& path, QSize box)
 {
-    const auto byExtension = picture::formatOfExtension(QFileInfo(path).suffix());
+    const PictureType* byExtension = pictureTypeOf(QFileInfo(path).suffix());
     if (!byExtension)
         throw PictureError(
             QStringLiteral("Unknown picture file extension (.%1)").arg(QFileInfo(path).suffix()));
@@ -222,7 +204,7 @@ QImage loadPicture(const QString& path, QSize box)
     // numbered ".jpg" names, so a recognised signature outranks the name.
     // Content nobody recognises goes to the extension's decoder, whose
     // failure is what the user should read.
-    return picture::decodeAs(picture::formatOfContent(bytes).value_or(*byExtension), bytes, box);
+    return picture::decodeAs(picture::formatOfContent(bytes).value_or(byExtension->format), bytes, box);
 }
 
 } // namespace qb

@@ -23,8 +23,8 @@ private:
 // Decodes a picture file for an image box of size `box`; the caller stretches
 // the result to the box without keeping its aspect ratio, so the result may
 // be any size that still has enough detail for the box. An empty box asks for
-// the picture's own size. The decoder is chosen by the file extension (.jpg,
-// .jpeg, .bmp, .ico, .tif, .tiff, .emf, .wmf, in any letter case); content
+// the picture's own size. The decoder is chosen by the file extension (one of
+// kPictureTypes in util/PictureTypes.h, in any letter case); content
 // whose own signature says it is another of these formats is decoded as that
 // format, since the picture folder keeps every import under a ".jpg" name.
 // Throws PictureError.

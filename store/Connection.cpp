@@ -46,32 +46,28 @@ void run(sqlite3* db, const QString& statement)
 // once here to fail early with the engine's "file is not a database". That
 // read waits for a lock as every later statement does: another start of the
 // program may be writing the store just now.
-sqlite3* openKeyed(const QString& path, const QString& password, int flags)
+EngineHandle openKeyed(const QString& path, const QString& password, int flags)
 {
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString message = engineMessage(db);
-        sqlite3_close(db);
-        throw StoreError(message, rc);
-    }
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    try {
-        run(db, QStringLiteral("PRAGMA key = ") + quoted(password));
-        run(db, QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    } catch (...) {
-        sqlite3_close(db);
-        throw;
-    }
+    sqlite3* opened = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &opened, flags, nullptr);
+    // The engine hands out a handle even when opening fails; it holds the message.
+    EngineHandle db(opened);
+    if (rc != SQLITE_OK)
+        throw StoreError(engineMessage(db.get()), rc);
+    sqlite3_busy_timeout(db.get(), kBusyTimeoutMs);
+    run(db.get(), QStringLiteral("PRAGMA key = ") + quoted(password));
+    run(db.get(), QStringLiteral("SELECT count(*) FROM sqlite_master"));
     return db;
 }
 
 } // namespace
 
-Connection::~Connection()
+void EngineClose::operator()(sqlite3* db) const
 {
-    close();
+    sqlite3_close_v2(db);
 }
+
+Connection::~Connection() = default;
 
 void Connection::setConnectionString(const QString& text, const QString& filePath, const QString& password)
 {
@@ -110,15 +106,15 @@ void Connection::setConnected(bool wanted)
     if (!QFileInfo(m_filePath).isFile())
         throw StoreError(QStringLiteral("Could not find file '%1'").arg(m_filePath));
     // One thread uses a connection: the engine's lock per call is not needed.
-    sqlite3* db = openKeyed(m_filePath, m_password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+    EngineHandle db = openKeyed(m_filePath, m_password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
     // A page cache of a few megabytes: repeated searches look in the
     // receipts' copy in memory, not in the file, and a larger cache would
     // only hold pages a scan of a large store passes once.
-    sqlite3_exec(db, "PRAGMA cache_size = -4096", nullptr, nullptr, nullptr);
-    jet::installLike(db);
-    jet::installSameText(db);
-    sqlite3_update_hook(db, &Connection::rowChanged, this);
-    m_db = db;
+    sqlite3_exec(db.get(), "PRAGMA cache_size = -4096", nullptr, nullptr, nullptr);
+    jet::installLike(db.get());
+    jet::installSameText(db.get());
+    sqlite3_update_hook(db.get(), &Connection::rowChanged, this);
+    m_db = std::move(db);
     ++m_session;
     m_reportedChanges = 0;
 }
@@ -156,16 +152,13 @@ long long Connection::dataVersion()
 
 void Connection::close()
 {
-    if (m_db) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-    }
+    m_db.reset();
 }
 
 sqlite3* Connection::handle()
 {
     setConnected(true);
-    return m_db;
+    return m_db.get();
 }
 
 void Connection::execute(const QString& statement)
@@ -192,16 +185,12 @@ void Connection::createDatabase(const QString& filePath, const QString& password
         throw StoreError(QStringLiteral("The catalog text names no data source"));
     if (QFileInfo::exists(filePath))
         throw StoreError(QStringLiteral("Database already exists"));
-    sqlite3* db = nullptr;
     try {
-        db = openKeyed(filePath, password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        const EngineHandle db = openKeyed(filePath, password, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         // The engine writes nothing until something changes: marking the file
         // as ours writes its first, encrypted page.
-        run(db, QStringLiteral("PRAGMA application_id = 1363299416"));
-        sqlite3_close(db);
+        run(db.get(), QStringLiteral("PRAGMA application_id = 1363299416"));
     } catch (...) {
-        if (db)
-            sqlite3_close(db);
         QFile::remove(filePath);
         throw;
     }

@@ -3,11 +3,19 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string_view>
 
 struct sqlite3;
 
 namespace qb {
+
+// An engine handle, closed when it goes out of scope.
+struct EngineClose
+{
+    void operator()(sqlite3* db) const;
+};
+using EngineHandle = std::unique_ptr<sqlite3, EngineClose>;
 
 // The one connection to the receipt store: an SQLCipher database file whose
 // key is the store password. It reports a Jet-style connection text
@@ -86,7 +94,7 @@ private:
     QString m_filePath;
     QString m_password;
     bool m_loginPrompt = true;
-    sqlite3* m_db = nullptr;
+    EngineHandle m_db;
     unsigned long long m_session = 0;
     long long m_reportedChanges = 0;
     std::map<int, RowWatcher> m_watchers;

@@ -36,7 +36,7 @@ void PictureNames::readStretchFrom(const QByteArray& from)
 {
     Statement q(m_connection.handle(), QStringLiteral("select %1 from %2 where %1 >= ?1 order by %1 limit ?2")
                                            .arg(schema::kPicture, schema::kReceipts));
-    sqlite3_bind_text(q.get(), 1, from.constData(), int(from.size()), SQLITE_TRANSIENT);
+    q.bind(1, from);
     q.bind(2, qint64(m_stretchRows));
     m_stretch.clear();
     int rows = 0;
@@ -71,8 +71,8 @@ bool PictureNames::named(const QString& name)
     // the values that could trim to it are read on their own.
     Statement q(m_connection.handle(), QStringLiteral("select %1 from %2 where %1 >= ?1 and %1 < ?2")
                                            .arg(schema::kPicture, schema::kReceipts));
-    sqlite3_bind_text(q.get(), 1, key.constData(), int(key.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(q.get(), 2, pastPadded.constData(), int(pastPadded.size()), SQLITE_TRANSIENT);
+    q.bind(1, key);
+    q.bind(2, pastPadded);
     while (q.step())
         if (trimmedValue(q) == name)
             return true;

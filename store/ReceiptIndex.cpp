@@ -468,7 +468,7 @@ void ReceiptIndex::appendLine(TextLines& lines, std::uint32_t position) const
     const Row& row = m_rows[position];
     char number[24];
     const int digits = std::snprintf(number, sizeof number, "%lld", static_cast<long long>(row.id));
-    lines.append({std::string_view(number, size_t(digits)), "|", displayTitle(row)});
+    appendResultLine(lines, std::string_view(number, size_t(digits)), displayTitle(row));
 }
 
 void ReceiptIndex::changing()

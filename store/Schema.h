@@ -8,6 +8,8 @@ namespace qb::schema {
 
 inline const QString kStoreFileName = QStringLiteral("pj.db");
 inline const QString kStorePassword = QStringLiteral("kvqe");
+// The picture folder beside the store file: the receipts name their pictures in it.
+inline const QString kPictureFolderName = QStringLiteral("image");
 
 // The categories: one row per category name ever filed.
 inline const QString kCategories = QStringLiteral("ml");

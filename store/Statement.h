@@ -27,12 +27,17 @@ public:
 
     sqlite3_stmt* get() const { return m_stmt; }
 
-    void bind(int index, const QString& text)
+    // Binding fails, and throws, when the engine refuses the value (a text
+    // longer than the engine's limit): a parameter left unbound would be
+    // written as NULL.
+    void bind(int index, const QString& text) { bind(index, text.toUtf8()); }
+    // `utf8` as a text.
+    void bind(int index, const QByteArray& utf8)
     {
-        const QByteArray utf8 = text.toUtf8();
-        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        check(sqlite3_bind_text64(m_stmt, index, utf8.constData(), sqlite3_uint64(utf8.size()),
+                                  SQLITE_TRANSIENT, SQLITE_UTF8));
     }
-    void bind(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
+    void bind(int index, qint64 value) { check(sqlite3_bind_int64(m_stmt, index, value)); }
 
     void reset() { sqlite3_reset(m_stmt); }
 
@@ -52,6 +57,12 @@ public:
     qint64 integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
 
 private:
+    static void check(int rc)
+    {
+        if (rc != SQLITE_OK)
+            throw StoreError(QString::fromUtf8(sqlite3_errstr(rc)), rc);
+    }
+
     sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
@@ -77,11 +78,13 @@ void forEachEntry(const QString& folder,
                   const std::function<void(std::string_view name, bool isFolder)>& visit)
 {
 #ifdef Q_OS_UNIX
-    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    // Closed however the walk ends: `visit` may throw.
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(QFile::encodeName(folder).constData()),
+                                                  ::closedir);
     if (!dir)
         return;
-    const int dirFd = ::dirfd(dir);
-    while (const dirent* entry = ::readdir(dir)) {
+    const int dirFd = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
         bool isFolder = entry->d_type == DT_DIR;
         // Links and file systems that do not type their entries need a look.
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
@@ -90,7 +93,6 @@ void forEachEntry(const QString& folder,
         }
         visit(std::string_view(entry->d_name), isFolder);
     }
-    ::closedir(dir);
 #else
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);

@@ -1,11 +1,11 @@
 #include "util/MessageBoxDialogs.h"
 
+#include "util/PictureTypes.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <utility>
-#include <vector>
 
 namespace qb {
 
@@ -50,22 +50,13 @@ QString MessageBoxDialogs::openPicture()
 
 QStringList MessageBoxDialogs::pictureFilters()
 {
-    const std::vector<std::pair<QString, QString>> types{
-        {QStringLiteral("JPEG Image File"), QStringLiteral("jpg")},
-        {QStringLiteral("JPEG Image File"), QStringLiteral("jpeg")},
-        {QStringLiteral("Bitmaps"), QStringLiteral("bmp")},
-        {QStringLiteral("TIFF Images"), QStringLiteral("tif")},
-        {QStringLiteral("TIFF Images"), QStringLiteral("tiff")},
-        {QStringLiteral("Icons"), QStringLiteral("ico")},
-        {QStringLiteral("Enhanced Metafiles"), QStringLiteral("emf")},
-        {QStringLiteral("Metafiles"), QStringLiteral("wmf")},
-    };
     QStringList all;
     QStringList filters;
-    for (const auto& [description, extension] : types) {
+    for (const PictureType& type : kPictureTypes) {
+        const QString extension = type.extension.toString();
         const QString patterns = QStringLiteral("*.%1 *.%2").arg(extension, extension.toUpper());
         all.append(patterns);
-        filters.append(QStringLiteral("%1 (%2)").arg(description, patterns));
+        filters.append(QStringLiteral("%1 (%2)").arg(type.description.toString(), patterns));
     }
     filters.prepend(QStringLiteral("All (%1)").arg(all.join(u' ')));
     return filters;

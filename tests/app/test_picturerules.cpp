@@ -1,4 +1,5 @@
 #include "app/PictureRules.h"
+#include "tests/store/StoreFixture.h"
 #include "tests/support/TempFolder.h"
 
 #include <QDir>
@@ -314,5 +315,52 @@ TEST(PictureImportTest, CopyOrMoveFailingForAnyReasonLeavesNoNumberedFileAndSays
             disk->remount(0);
         for (const QString& name : entries(p.folder))
             EXPECT_FALSE(isNumberedName(name)) << c.what << ": " << name.toStdString() << " names no picture";
+    }
+}
+
+// The deleted receipt's own row is gone before the rule runs; `others` are
+// the pictures the receipts that stay name.
+using PictureDeleteTest = qb::test::StoreFixture;
+TEST_F(PictureDeleteTest, RemovesTheDeletedReceiptsPictureOnlyWhenNoOtherReceiptNamesIt)
+{
+    struct Case
+    {
+        QString stored;
+        QStringList others;
+        bool removed;
+    };
+    const Case cases[] = {
+        {"00001.jpg", {}, true},
+        {"00001.jpg", {"00002.jpg"}, true},
+        {"00001.jpg", {"00001.jpg"}, false},
+        {"00001.jpg", {" 00001.jpg\t"}, false}, // read back trimmed, as the display reads it
+        {"00001.jpg", {"00001.JPG"}, true},     // names are file names: letter case counts
+        {"it's.jpg", {}, true},
+        {"it's.jpg", {"it's.jpg"}, false},
+        {"00003.jpg", {}, false}, // the file is lost already
+        {"", {}, false},
+        {"sub/00001.jpg", {}, false}, // a folder part points elsewhere
+        {"../outside.jpg", {}, false},
+        {"folder.jpg", {}, false}, // a folder, not a picture
+    };
+    PictureFolder p;
+    for (const Case& c : cases) {
+        connection.execute(QStringLiteral("delete from pj"));
+        for (const QString& name : c.others)
+            addReceipt("c", "t", "", name);
+        for (const char* name : {"00001.jpg", "00002.jpg", "it's.jpg", "sub/00001.jpg"})
+            p.take(QString::fromUtf8(name));
+        p.root.write("outside.jpg", "x");
+        QDir().mkpath(p.folder + "folder.jpg");
+        const QStringList before = entries(p.folder);
+
+        EXPECT_EQ(removeUnnamedPicture(c.stored, p.folder, namedInStore(connection)), c.removed)
+            << c.stored.toStdString() << " beside " << c.others.join(',').toStdString();
+        QStringList expected = before;
+        if (c.removed)
+            expected.removeOne(c.stored);
+        EXPECT_EQ(entries(p.folder), expected) << c.stored.toStdString();
+        EXPECT_TRUE(QFile::exists(p.root.path() + "outside.jpg"));
+        EXPECT_TRUE(QFile::exists(p.folder + "sub/00001.jpg"));
     }
 }

@@ -37,6 +37,21 @@ TEST(ReceiptSearchTest, ReceiptNumberIsAnUnquotedNumberOrMatchesNothing)
     EXPECT_EQ(receiptNumberCondition("17 or 1=1"), "id = NULL");
 }
 
+TEST(ResultLineTest, GivesBackItsNumberWhateverTheTitleHolds)
+{
+    const QString titles[] = {"午餐", "", "a|b", "|", "||x|", " 留 白 ", "\u0000零"};
+    for (const QString& title : titles) {
+        TextLines lines;
+        appendResultLine(lines, QStringLiteral("42"), title);
+        const QByteArray bytes = title.toUtf8();
+        appendResultLine(lines, "42", std::string_view(bytes.constData(), size_t(bytes.size())));
+        EXPECT_EQ(lines.at(0), "42|" + title);
+        EXPECT_EQ(lines.at(1), lines.at(0)) << "both ways of making a line make the same line";
+        EXPECT_EQ(resultLineNumber(lines.at(0)), "42") << title.toStdString();
+    }
+    EXPECT_EQ(resultLineNumber("17"), "17") << "a line without a title is all number";
+}
+
 namespace {
 
 template <typename Lines> QStringList toList(const Lines& lines)

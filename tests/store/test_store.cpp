@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <sqlcipher/sqlite3.h>
 
 using namespace qb;
 using namespace qb::test;
@@ -133,6 +134,27 @@ TEST_F(RecordSetTest, ValueLongerThanItsColumnIsRefusedWholeNamingTheColumn)
     EXPECT_TRUE(failureOf([&] { rs.post(); }).contains("图片"));
     rs.cancel();
     EXPECT_EQ(rs.fieldAsText("图片"), "p.jpg");
+}
+
+// The engine refuses a text over its length limit when it is bound; left
+// unbound, the field would be written as Null.
+TEST_F(RecordSetTest, TextOverTheEnginesLimitIsRefusedNotStoredAsNull)
+{
+    sqlite3_limit(connection.handle(), SQLITE_LIMIT_LENGTH, 4096);
+    const QString tooLong(2000, u'长'); // 6000 bytes
+    EXPECT_EQ(failureOf([&] { addReceipt("c", "t", tooLong, "p.jpg"); }), "string or blob too big");
+    EXPECT_EQ(receipts().recordCount(), 0) << "no receipt may be filed without its description";
+
+    addReceipt("c", "t", "short", "p.jpg");
+    RecordSet& rs = receipts();
+    rs.edit();
+    rs.setFieldValue("说明", tooLong);
+    EXPECT_NE(failureOf([&] { rs.post(); }), "<no failure>");
+    rs.cancel();
+    RecordSet fresh;
+    fresh.setConnection(&connection);
+    ASSERT_TRUE(vorndata::openTable(fresh, "pj"));
+    EXPECT_EQ(fresh.fieldAsText("说明"), "short");
 }
 
 TEST_F(RecordSetTest, FailureTextsCarryTheRecordSetName)

@@ -1,5 +1,6 @@
 #include "tests/support/Printers.h"
 #include "util/FailureReport.h"
+#include "util/FileClaim.h"
 #include "util/Trim.h"
 #include "util/vornstr.h"
 #include "util/vornwindows.h"
@@ -81,6 +82,21 @@ TEST(FailureReportTest, NestedFailureShowsItsInnermostNonEmptyMessage)
         failure = std::current_exception();
     }
     EXPECT_EQ(FailureReport::textOf(failure), "inner cause.");
+}
+
+TEST(FolderListingTest, ListingLeftByAFailureClosesTheFolder)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const auto openFiles = [] {
+        return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::System).size();
+    };
+    const qsizetype before = openFiles();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_THROW(
+            forEachEntry(folder.path(), [](std::string_view, bool) { throw std::runtime_error("stop"); }),
+            std::runtime_error);
+    EXPECT_EQ(openFiles(), before) << "the folder's handle stayed open";
 }
 
 TEST(OpenDocumentTest, WorkingDirectoryIsTheLeadingPartUpToTheLastSeparatorOrColon)
