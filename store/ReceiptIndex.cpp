@@ -168,7 +168,7 @@ void ReceiptIndex::load()
     // One read of the file: the version belongs to exactly the rows read.
     const bool own = sqlite3_get_autocommit(db) != 0;
     if (own)
-        sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+        Statement(db, QStringLiteral("begin")).step();
     try {
         m_dataVersion = m_connection.dataVersion();
         // Room for everything at once: growing by copies would for a moment
@@ -186,14 +186,15 @@ void ReceiptIndex::load()
         m_folded.reserve(size_t(std::clamp<sqlite3_int64>(storeBytes, 0, sqlite3_int64(m_mostFoldedBytes))));
         Statement all(db, rowQuery("order by rowid"));
         readAll(all);
-    } catch (...) {
         if (own)
-            sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+            Statement(db, QStringLiteral("commit")).step();
+    } catch (...) {
+        // Whatever failed, the connection must not stay inside this read.
+        if (own && !sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
         forget();
         throw;
     }
-    if (own)
-        sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
     m_session = m_connection.session();
     m_unreported = m_connection.totalChanges() - m_connection.reportedChanges();
     m_loaded = true;
