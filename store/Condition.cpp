@@ -57,29 +57,13 @@ QString Condition::engineText(int firstParameter) const
             continue;
         }
         const QString mark = u'?' + QString::number(parameter++);
-        switch (piece.compare) {
-        case Compare::SameText:
+        if (piece.compare == Compare::SameText) {
             out += jet::sameTextCondition(piece.field, mark);
-            break;
-        case Compare::Like:
-            out += piece.field + QStringLiteral(" like ") + mark;
-            break;
-        case Compare::Less:
-            out += piece.field + QStringLiteral(" < ") + mark;
-            break;
-        case Compare::LessOrEqual:
-            out += piece.field + QStringLiteral(" <= ") + mark;
-            break;
-        case Compare::Equal:
-            out += piece.field + QStringLiteral(" = ") + mark;
-            break;
-        case Compare::Greater:
-            out += piece.field + QStringLiteral(" > ") + mark;
-            break;
-        case Compare::GreaterOrEqual:
-            out += piece.field + QStringLiteral(" >= ") + mark;
-            break;
+            continue;
         }
+        // By Compare, from Like on.
+        static const char* const kOperators[] = {" like ", " < ", " <= ", " = ", " > ", " >= "};
+        out += piece.field + QLatin1String(kOperators[int(piece.compare) - int(Compare::Like)]) + mark;
     }
     return out;
 }
