@@ -70,7 +70,9 @@ bool RowKeys::readAhead(int ids)
     return m_counted;
 }
 
-// Reads ids in order until `wanted` are known, or all that were counted.
+// Reads ids in order until `wanted` are known, or all that were counted. A
+// counted object has no condition, so ?1 and ?2 are the statement's only
+// parameters.
 void RowKeys::extendCounted(size_t wanted)
 {
     wanted = std::min(wanted, size_t(m_countedRows));
