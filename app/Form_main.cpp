@@ -270,10 +270,3 @@ void Form_main::refreshCategoryLists()
 }
 
 } // namespace qb
-
-namespace qb {
-
-// Each pattern is offered in lower and upper case: file names on this
-// platform are case-sensitive, and cameras name their photos "IMG_0001.JPG".
-
-} // namespace qb

@@ -14,26 +14,29 @@
 
 namespace qb {
 
-std::optional<QString> searchCondition(const QString& category, const QString& text)
+std::optional<Condition> searchCondition(const QString& category, const QString& text)
 {
-    QString condition;
+    Condition condition;
     if (!category.isEmpty())
-        condition = vorndata::condition(schema::kCategory, category, 0, true);
+        condition = vorndata::conditionValue(schema::kCategory, category, 0, true);
     if (!text.isEmpty()) {
-        if (!condition.isEmpty())
+        if (!condition.text().isEmpty())
             condition += QStringLiteral("  and ");
         const QString literal = jet::escapeLikeText(text);
-        condition += u'(' + vorndata::condition(schema::kTitle, literal, 1, true) + QStringLiteral(" or ") +
-                     vorndata::condition(schema::kDescription, literal, 1, true) + u')';
+        condition += QStringLiteral("(");
+        condition += vorndata::conditionValue(schema::kTitle, literal, 1, true);
+        condition += QStringLiteral(" or ");
+        condition += vorndata::conditionValue(schema::kDescription, literal, 1, true);
+        condition += QStringLiteral(")");
     }
-    if (condition.isEmpty())
+    if (condition.text().isEmpty())
         return std::nullopt;
     return condition;
 }
 
-QString receiptNumberCondition(const QString& number)
+Condition receiptNumberCondition(const QString& number)
 {
-    return vorndata::condition(schema::kId, number, 0, false);
+    return vorndata::conditionValue(schema::kId, number, 0, false);
 }
 
 TextLines scanForReceipts(Connection& connection, const QString& category, const QString& text)

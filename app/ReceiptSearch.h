@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/Condition.h"
 #include "store/FoundReceipts.h"
 #include "util/TextLines.h"
 
@@ -16,11 +17,11 @@ class ReceiptIndex;
 // text finds those whose title or description holds it as typed ("%" and "_"
 // in it are no wildcards); both find the receipts that meet both; neither
 // lists every receipt, which has no condition.
-std::optional<QString> searchCondition(const QString& category, const QString& text);
+std::optional<Condition> searchCondition(const QString& category, const QString& text);
 
 // The condition that finds one receipt by its number, as a result line
 // starts with it.
-QString receiptNumberCondition(const QString& number);
+Condition receiptNumberCondition(const QString& number);
 
 // The search's result lines, "<number>|<trimmed title>" in number order:
 // from the copy in memory, or, when that cannot be had, from the store by

@@ -1,6 +1,5 @@
 #include "login/Form_mm.h"
 
-#include "app/Accessibility.h"
 #include "login/vornjiami.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
@@ -102,7 +101,6 @@ Form_mm::Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& re
     // The dialog comes up even when the store cannot be read; it then takes
     // no password as right, so the windows stay closed.
     m_report.guard([this] { FormCreate(); });
-    describeLoginDialog(*this);
 }
 
 Form_mm::~Form_mm() = default;

@@ -1,16 +1,15 @@
 #include "store/RecordSet.h"
 
 #include "store/Connection.h"
-#include "store/JetCompare.h"
 #include "store/JetText.h"
+#include "store/RowBlock.h"
+#include "store/RowCache.h"
+#include "store/RowKeys.h"
 #include "store/Statement.h"
 #include "store/StoreError.h"
 
 #include <algorithm>
-#include <limits>
-#include <list>
 #include <sqlcipher/sqlite3.h>
-#include <unordered_map>
 
 namespace qb {
 
@@ -24,84 +23,7 @@ const QString kNoCurrent = QStringLiteral(
 const QString kNotEditing = QStringLiteral("Dataset not in edit or insert mode");
 const QString kReadOnly = QStringLiteral("This record set cannot be updated");
 
-// Rows are read from the engine in batches of this many, and this many
-// batches are kept; a grid page and a scroll through it stay in memory.
-constexpr int kBatchRows = 512;
-constexpr size_t kCachedBatches = 32;
-
 using Row = std::vector<QVariant>;
-
-// Rows as read from the engine, kept as their UTF-8 bytes in one buffer per
-// block: reading a million rows then costs a few allocations per block of
-// rows instead of one per value, and only the values asked for become
-// QStrings.
-class RowBlock
-{
-public:
-    explicit RowBlock(size_t columns) : m_columns(columns) {}
-
-    size_t rows() const { return m_columns ? m_cells.size() / m_columns : m_emptyRows; }
-
-    void addRow(sqlite3_stmt* st, int firstColumn)
-    {
-        for (size_t c = 0; c < m_columns; ++c) {
-            const int column = firstColumn + int(c);
-            if (sqlite3_column_type(st, column) == SQLITE_NULL) {
-                m_cells.push_back({0, -1});
-                continue;
-            }
-            const auto* bytes = static_cast<const char*>(sqlite3_column_blob(st, column));
-            const int length = sqlite3_column_bytes(st, column);
-            m_cells.push_back({quint32(m_bytes.size()), length});
-            m_bytes.append(bytes, length);
-        }
-        if (!m_columns)
-            ++m_emptyRows;
-    }
-
-    void addNullRow()
-    {
-        m_cells.insert(m_cells.end(), m_columns, Cell{0, -1});
-        if (!m_columns)
-            ++m_emptyRows;
-    }
-
-    bool isNull(size_t row, size_t column) const { return cell(row, column).length < 0; }
-
-    QString text(size_t row, size_t column) const
-    {
-        const Cell& c = cell(row, column);
-        return c.length <= 0 ? QString() : QString::fromUtf8(m_bytes.constData() + c.offset, c.length);
-    }
-
-    QVariant value(size_t row, size_t column) const
-    {
-        return isNull(row, column) ? QVariant() : QVariant(text(row, column));
-    }
-
-private:
-    struct Cell
-    {
-        quint32 offset;
-        qint32 length; // -1 for Null
-    };
-    const Cell& cell(size_t row, size_t column) const { return m_cells[row * m_columns + column]; }
-
-    size_t m_columns;
-    size_t m_emptyRows = 0;
-    QByteArray m_bytes;
-    std::vector<Cell> m_cells;
-};
-
-// One row of a block.
-struct RowRef
-{
-    const RowBlock* block;
-    size_t row;
-    QString text(size_t column) const { return block->text(row, column); }
-    bool isNull(size_t column) const { return block->isNull(row, column); }
-    QVariant value(size_t column) const { return block->value(row, column); }
-};
 
 struct Column
 {
@@ -122,201 +44,78 @@ QString textOf(const QVariant& value)
     return value.isNull() ? QString() : value.toString();
 }
 
+// The row being edited or added: its values, and which of them were set.
+class EditBuffer
+{
+public:
+    enum class Mode { None, Edit, Insert };
+
+    Mode mode() const { return m_mode; }
+    bool active() const { return m_mode != Mode::None; }
+    const Row& values() const { return m_values; }
+    const std::vector<bool>& assigned() const { return m_assigned; }
+    bool anyAssigned() const
+    {
+        return std::find(m_assigned.begin(), m_assigned.end(), true) != m_assigned.end();
+    }
+
+    void beginInsert(size_t columns)
+    {
+        m_mode = Mode::Insert;
+        m_values.assign(columns, QVariant());
+        m_assigned.assign(columns, false);
+    }
+    void beginEdit(const RowRef& row, size_t columns)
+    {
+        m_mode = Mode::Edit;
+        m_values.clear();
+        for (size_t i = 0; i < columns; ++i)
+            m_values.push_back(row.value(i));
+        m_assigned.assign(columns, false);
+    }
+    void set(size_t column, const QString& value)
+    {
+        m_values[column] = value;
+        m_assigned[column] = true;
+    }
+    void end() { m_mode = Mode::None; }
+
+private:
+    Mode m_mode = Mode::None;
+    Row m_values;
+    std::vector<bool> m_assigned;
+};
+
 } // namespace
 
-// The open state of a record set: its columns, the ids of its rows in order,
-// a cache of rows read, the current position and a pending edit.
+// The open state of a record set: its columns, its rows (in memory, or by
+// their ids with a cache of rows read), the current position and the row
+// being edited.
 class RecordSetCursor
 {
 public:
     Connection* connection = nullptr;
-    // Keyed record sets read rows of `table` by row id. Others hold `rows`.
-    bool keyed = false;
-    QString table;
-    std::optional<QString> condition; // as the engine gets it
     QString statement;
-
-    // The one place that writes the engine's select of the record set's rows.
-    QString select(const QString& what) const
-    {
-        QString sql = QStringLiteral("select ") + what + QStringLiteral(" from ") + table;
-        if (condition)
-            sql += QStringLiteral(" where (") + *condition + u')';
-        return sql;
-    }
     std::vector<Column> columns;
-
-    // The ids of the rows found so far, in id order. A scan that is still
-    // under way (`scan`) finds the rest; rows it passes are kept in blocks,
-    // so a reader that walks the record set from first to last costs the
-    // engine one pass.
-    std::vector<qint64> keys;
-    bool keysComplete = false;
-    std::unique_ptr<Statement> scan;
-    std::unique_ptr<RowBlock> scanBlock; // rows of the batch the scan is in
-    std::unique_ptr<RowBlock> rows;      // only for record sets that are not keyed
+    // A keyed record set reads the rows of `table` by id; any other holds `rows`.
+    QString table;
+    RowCache cache;
+    std::unique_ptr<RowKeys> keys; // fills `cache` as it scans
+    std::unique_ptr<RowBlock> rows;
 
     int current = -1;
     bool eof = true;
+    EditBuffer edit;
 
-    enum class EditMode { None, Edit, Insert };
-    EditMode editMode = EditMode::None;
-    Row editRow;
-    std::vector<bool> assigned;
+    bool keyed() const { return keys != nullptr; }
 
-    std::unordered_map<int, RowBlock> batches;
-    std::list<int> batchOrder; // most recently used first
+    int count() { return keyed() ? keys->count() : int(rows->rows()); }
 
-    // A record set of a whole table that is counted before it is walked
-    // (the grid) reads its ids only as far as rows are asked for: the count
-    // is the engine's count of the table, and the ids come in order from
-    // the table's index on them, so showing a million receipts reads a
-    // page of ids, not a million. Rows gone since the count read as gone.
-    bool lazy = false;
-    qint64 lazyCount = 0;
-
-    int count()
-    {
-        if (!keyed)
-            return int(rows->rows());
-        if (lazy || startLazy())
-            return int(lazyCount);
-        completeKeys();
-        return int(keys.size());
-    }
-
-    // Whether a row exists at `index`, scanning on as far as needed.
     bool hasRow(int index)
     {
-        if (!keyed)
+        if (!keyed())
             return index >= 0 && size_t(index) < rows->rows();
-        if (lazy)
-            return index >= 0 && index < lazyCount;
-        scanUntil(size_t(index) + 1);
-        return index >= 0 && size_t(index) < keys.size();
-    }
-
-    bool startLazy()
-    {
-        if (condition || scan || keysComplete || !keys.empty())
-            return false;
-        Statement st(connection->handle(), select(QStringLiteral("count(*)")));
-        lazyCount = st.step() ? sqlite3_column_int64(st.get(), 0) : 0;
-        lazy = lazyCount > 0;
-        keysComplete = !lazy;
-        return lazy;
-    }
-
-    // Reads ids in order until `wanted` are known, or all that were counted.
-    void extendKeys(size_t wanted)
-    {
-        wanted = std::min(wanted, size_t(lazyCount));
-        if (keys.size() >= wanted)
-            return;
-        const size_t missing = wanted - keys.size();
-        Statement st(connection->handle(),
-                     select(QStringLiteral("rowid")) +
-                         (keys.empty() ? QString() : QStringLiteral(" where rowid > ?1")) +
-                         QStringLiteral(" order by rowid limit ?2"));
-        if (!keys.empty())
-            st.bind(1, keys.back());
-        st.bind(2, qint64(missing));
-        size_t found = 0;
-        while (st.step()) {
-            keys.push_back(sqlite3_column_int64(st.get(), 0));
-            ++found;
-        }
-        // Fewer than counted: rows were deleted behind the record set's back.
-        if (found < missing || keys.size() == size_t(lazyCount)) {
-            lazy = false;
-            keysComplete = true;
-        }
-    }
-
-    // All ids. Nobody has read a row yet (the grid asking for the count),
-    // so the engine is asked for the ids alone, which spares it the values.
-    void completeKeys()
-    {
-        if (lazy)
-            extendKeys(size_t(lazyCount));
-        if (keysComplete)
-            return;
-        if (scan || !keys.empty()) {
-            scanUntil(std::numeric_limits<size_t>::max());
-            return;
-        }
-        Statement st(connection->handle(),
-                     select(QStringLiteral("rowid")) + QStringLiteral(" order by rowid"));
-        std::vector<qint64> found;
-        while (st.step())
-            found.push_back(sqlite3_column_int64(st.get(), 0));
-        keys = std::move(found);
-        keysComplete = true;
-    }
-
-    void scanUntil(size_t wanted)
-    {
-        if (lazy) {
-            extendKeys(wanted);
-            return;
-        }
-        if (keysComplete || keys.size() >= wanted)
-            return;
-        if (!scan) {
-            scan = std::make_unique<Statement>(connection->handle(), select(QStringLiteral("rowid, *")) +
-                                                                         QStringLiteral(" order by rowid"));
-            scanBlock = std::make_unique<RowBlock>(columns.size());
-        }
-        try {
-            while (keys.size() < wanted) {
-                if (!scan->step()) {
-                    finishScan();
-                    return;
-                }
-                keys.push_back(sqlite3_column_int64(scan->get(), 0));
-                scanBlock->addRow(scan->get(), 1);
-                if (scanBlock->rows() == size_t(kBatchRows)) {
-                    remember(int(keys.size() / kBatchRows) - 1, std::move(*scanBlock));
-                    scanBlock = std::make_unique<RowBlock>(columns.size());
-                }
-            }
-        } catch (...) {
-            abandonScan();
-            throw;
-        }
-    }
-
-    // The engine failed partway through a scan (a damaged page, an I/O
-    // error). What the scan found is dropped with it, so that the next move
-    // starts afresh from the top and no row is found twice.
-    void abandonScan()
-    {
-        scan.reset();
-        scanBlock.reset();
-        keys.clear();
-        keysComplete = false;
-        batches.clear();
-        batchOrder.clear();
-    }
-
-    void finishScan()
-    {
-        if (scanBlock && scanBlock->rows() > 0)
-            remember(int(keys.size() / kBatchRows), std::move(*scanBlock));
-        scan.reset();
-        scanBlock.reset();
-        keysComplete = true;
-    }
-
-    void remember(int batch, RowBlock&& block)
-    {
-        batches.insert_or_assign(batch, std::move(block));
-        batchOrder.remove(batch);
-        batchOrder.push_front(batch);
-        if (batchOrder.size() > kCachedBatches) {
-            batches.erase(batchOrder.back());
-            batchOrder.pop_back();
-        }
+        return keys->hasRow(index);
     }
 
     int columnIndex(const QString& field) const
@@ -331,82 +130,30 @@ public:
     // which needs all of them, and cached rows may be stale afterwards.
     void forgetRows()
     {
-        if (!lazy)
-            completeKeys();
-        batches.clear();
-        batchOrder.clear();
+        if (!keys->counted())
+            keys->completeAll();
+        cache.clear();
     }
 
     RowRef row(int index)
     {
-        if (!keyed)
+        if (!keyed())
             return {rows.get(), size_t(index)};
         // A batch is read whole, so all its ids must be known first.
-        scanUntil(lazy ? (size_t(index) / kBatchRows + 1) * kBatchRows : size_t(index) + 1);
+        keys->need(keys->counted() ? (size_t(index) / RowCache::kBatchRows + 1) * RowCache::kBatchRows
+                                   : size_t(index) + 1);
         // Rows can be gone since the position was taken (a scan begun again
         // after a failure finds fewer).
-        if (index < 0 || size_t(index) >= keys.size())
+        if (index < 0 || size_t(index) >= keys->known())
             throw StoreError(kNoCurrent);
-        const int batch = index / kBatchRows;
-        if (scanBlock && batch == int(keys.size() / kBatchRows))
-            return {scanBlock.get(), size_t(index % kBatchRows)};
-        auto found = batches.find(batch);
-        if (found == batches.end()) {
-            remember(batch, readBatch(batch));
-            found = batches.find(batch);
-        } else if (batchOrder.front() != batch) {
-            batchOrder.remove(batch);
-            batchOrder.push_front(batch);
-        }
-        return {&found->second, size_t(index % kBatchRows)};
-    }
-
-    // Reads the rows of one batch. A dense run of ids is read as one range;
-    // a sparse one (the hits of a search) by its ids, so that a few hits far
-    // apart never make the engine walk the rows between them.
-    RowBlock readBatch(int batch) const
-    {
-        const size_t begin = size_t(batch) * kBatchRows;
-        const size_t end = std::min(keys.size(), begin + kBatchRows);
-        const qint64 low = keys[begin];
-        const qint64 high = keys[end - 1];
-        const size_t n = end - begin;
-        QString sql = QStringLiteral("select rowid, * from ") + table + QStringLiteral(" where rowid ");
-        const bool dense = quint64(high - low) < 4 * n;
-        if (dense) {
-            sql += QStringLiteral("between ?1 and ?2");
-        } else {
-            sql += QStringLiteral("in (");
-            for (size_t i = 0; i < n; ++i)
-                sql += i ? QStringLiteral(",?") : QStringLiteral("?");
-            sql += u')';
-        }
-        Statement st(connection->handle(), sql);
-        if (dense) {
-            st.bind(1, low);
-            st.bind(2, high);
-        } else {
-            for (size_t i = 0; i < n; ++i)
-                st.bind(int(i + 1), keys[begin + i]);
-        }
-        // Rows come in id order, as the ids are kept; a row deleted behind
-        // the record set's back reads as Null.
-        RowBlock out(columns.size());
-        size_t next = begin;
-        while (st.step()) {
-            const qint64 id = sqlite3_column_int64(st.get(), 0);
-            while (next < end && keys[next] < id) {
-                out.addNullRow();
-                ++next;
-            }
-            if (next < end && keys[next] == id) {
-                out.addRow(st.get(), 1);
-                ++next;
-            }
-        }
-        for (; next < end; ++next)
-            out.addNullRow();
-        return out;
+        const int batch = index / RowCache::kBatchRows;
+        const size_t inBatch = size_t(index % RowCache::kBatchRows);
+        if (const RowBlock* scanning = keys->scanning(batch))
+            return {scanning, inBatch};
+        const RowBlock* block = cache.find(batch);
+        if (!block)
+            block = &cache.remember(batch, keys->readBatch(batch));
+        return {block, inBatch};
     }
 };
 
@@ -449,8 +196,16 @@ void RecordSet::addSql(const QString& line)
 
 void RecordSet::selectFrom(const QString& table, const std::optional<QString>& condition)
 {
+    if (condition)
+        selectFrom(table, Condition::fromText(*condition));
+    else
+        selectFrom(table, std::optional<Condition>());
+}
+
+void RecordSet::selectFrom(const QString& table, const std::optional<Condition>& condition)
+{
     m_sql = QStringList{QStringLiteral("select * from ") + table +
-                        (condition ? QStringLiteral(" where ") + *condition : QString())};
+                        (condition ? QStringLiteral(" where ") + condition->text() : QString())};
     m_table = table;
     m_condition = condition;
 }
@@ -477,20 +232,21 @@ void RecordSet::open()
 
     sqlite3* db = m_connection->handle();
     if (m_table) {
-        cursor->keyed = true;
-        cursor->table = *m_table;
+        TableSelect select{m_connection, *m_table, std::nullopt};
         // A blank condition selects every row, as no condition does.
-        if (m_condition && !m_condition->trimmed().isEmpty())
-            cursor->condition = jet::translateCondition(*m_condition);
+        if (m_condition && !m_condition->isBlank())
+            select.condition = m_condition;
         // Preparing the statement checks the table and the condition now, as
         // opening would; the rows themselves are read when first needed.
-        Statement st(db, cursor->select(QStringLiteral("rowid, *")));
-        const int n = sqlite3_column_count(st.get());
+        const auto st = select.prepare(QStringLiteral("rowid, *"));
+        const int n = sqlite3_column_count(st->get());
         for (int c = 1; c < n; ++c) {
-            const QString type = QString::fromUtf8(sqlite3_column_decltype(st.get(), c));
-            cursor->columns.push_back({QString::fromUtf8(sqlite3_column_name(st.get(), c)),
+            const QString type = QString::fromUtf8(sqlite3_column_decltype(st->get(), c));
+            cursor->columns.push_back({QString::fromUtf8(sqlite3_column_name(st->get(), c)),
                                        jet::declaredWidth(type), jet::isLongText(type)});
         }
+        cursor->table = *m_table;
+        cursor->keys = std::make_unique<RowKeys>(std::move(select), cursor->columns.size(), cursor->cache);
     } else {
         Statement st(db, cursor->statement);
         const int n = sqlite3_column_count(st.get());
@@ -506,7 +262,7 @@ void RecordSet::open()
     m_cursor = std::move(cursor);
     m_cursor->current = -1;
     m_cursor->eof = true;
-    if (!m_cursor->keyed)
+    if (!m_cursor->keyed())
         first();
     else
         m_lazyFirst = true;
@@ -545,10 +301,10 @@ RecordSetCursor& RecordSet::cursor() const
 
 void RecordSet::settlePendingEdit()
 {
-    RecordSetCursor& c = *m_cursor;
-    if (c.editMode == RecordSetCursor::EditMode::None)
+    const EditBuffer& edit = m_cursor->edit;
+    if (!edit.active())
         return;
-    if (std::find(c.assigned.begin(), c.assigned.end(), true) != c.assigned.end())
+    if (edit.anyAssigned())
         post();
     else
         cancel();
@@ -589,19 +345,19 @@ bool RecordSet::eof() const
 
 int RecordSet::recordCount() const
 {
-    // Counting first lets the count read the ids alone; standing on the
-    // first row is then free.
+    // A count asked before anything is read counts the table instead of
+    // reading its ids (RowKeys.h), or else reads the ids alone; standing on
+    // the first row is then free.
     requireActive();
+    if (m_cursor->keyed())
+        m_cursor->keys->startCounting();
     m_cursor->count();
     return cursor().count();
 }
 
 bool RecordSet::readAhead(int ids)
 {
-    if (!m_cursor || !m_cursor->lazy)
-        return false;
-    m_cursor->extendKeys(m_cursor->keys.size() + size_t(std::max(ids, 1)));
-    return m_cursor->lazy;
+    return m_cursor && m_cursor->keyed() && m_cursor->keys->readAhead(ids);
 }
 
 int RecordSet::currentIndex() const
@@ -645,8 +401,8 @@ QString RecordSet::fieldAsText(const QString& field) const
 {
     RecordSetCursor& c = cursor();
     const int column = requireField(field);
-    if (c.editMode != RecordSetCursor::EditMode::None)
-        return textOf(c.editRow[size_t(column)]);
+    if (c.edit.active())
+        return textOf(c.edit.values()[size_t(column)]);
     if (c.current < 0)
         fail(kNoCurrent);
     return c.row(c.current).text(size_t(column));
@@ -668,12 +424,12 @@ void RecordSet::checkWidths(const Row& values, const std::vector<bool>& assigned
 int RecordSet::insertRow(const Row& values, const std::vector<bool>& assigned)
 {
     RecordSetCursor& c = *m_cursor;
-    if (!c.keyed)
+    if (!c.keyed())
         fail(kReadOnly);
     checkWidths(values, assigned);
     // All ids must be known before the table changes under a scan in progress.
-    if (!c.lazy)
-        c.completeKeys();
+    if (!c.keys->counted())
+        c.keys->completeAll();
     QStringList names;
     QStringList marks;
     for (size_t i = 0; i < c.columns.size(); ++i) {
@@ -694,16 +450,8 @@ int RecordSet::insertRow(const Row& values, const std::vector<bool>& assigned)
     st.step();
     const qint64 id = sqlite3_last_insert_rowid(db);
 
-    // The new row joins the record set in id order, which for an
-    // auto-numbered key is at its end. Ids not read yet are read with it.
-    int index = 0;
-    if (c.lazy) {
-        index = int(c.lazyCount++);
-    } else {
-        const auto at = std::lower_bound(c.keys.begin(), c.keys.end(), id);
-        index = int(at - c.keys.begin());
-        c.keys.insert(at, id);
-    }
+    // The new row joins the record set in id order.
+    const int index = c.keys->inserted(id);
     c.forgetRows();
     emit rowInserted(index);
     return index;
@@ -731,7 +479,7 @@ bool RecordSet::locate(const QString& field, const QString& value)
     RecordSetCursor& c = cursor();
     settlePendingEdit();
     const int column = requireField(field);
-    if (!c.keyed) {
+    if (!c.keyed()) {
         for (size_t i = 0; i < c.rows->rows(); ++i) {
             if (c.rows->text(i, size_t(column)) == value) {
                 setCurrent(int(i), false);
@@ -740,15 +488,13 @@ bool RecordSet::locate(const QString& field, const QString& value)
         }
         return false;
     }
-    c.completeKeys();
+    c.keys->completeAll();
     Statement st(c.connection->handle(), QStringLiteral("select rowid from %1 where %2 = ?1 order by rowid")
                                              .arg(c.table, quoteName(c.columns[size_t(column)].name)));
     st.bind(1, value);
     while (st.step()) {
-        const qint64 id = sqlite3_column_int64(st.get(), 0);
-        const auto at = std::lower_bound(c.keys.begin(), c.keys.end(), id);
-        if (at != c.keys.end() && *at == id) {
-            setCurrent(int(at - c.keys.begin()), false);
+        if (const auto index = c.keys->indexOf(sqlite3_column_int64(st.get(), 0))) {
+            setCurrent(int(*index), false);
             return true;
         }
     }
@@ -758,68 +504,63 @@ bool RecordSet::locate(const QString& field, const QString& value)
 void RecordSet::edit()
 {
     RecordSetCursor& c = cursor();
-    if (c.editMode != RecordSetCursor::EditMode::None)
+    if (c.edit.active())
         return;
-    if (!c.keyed)
+    if (!c.keyed())
         fail(kReadOnly);
     if (!c.hasRow(0)) {
-        c.editMode = RecordSetCursor::EditMode::Insert;
-        c.editRow.assign(c.columns.size(), QVariant());
+        c.edit.beginInsert(c.columns.size());
     } else {
         if (c.current < 0)
             fail(kNoCurrent);
-        c.editMode = RecordSetCursor::EditMode::Edit;
-        const RowRef current = c.row(c.current);
-        c.editRow.clear();
-        for (size_t i = 0; i < c.columns.size(); ++i)
-            c.editRow.push_back(current.value(i));
+        c.edit.beginEdit(c.row(c.current), c.columns.size());
     }
-    c.assigned.assign(c.columns.size(), false);
 }
 
 bool RecordSet::editing() const
 {
-    return m_cursor && m_cursor->editMode != RecordSetCursor::EditMode::None;
+    return m_cursor && m_cursor->edit.active();
 }
 
 void RecordSet::setFieldValue(const QString& field, const QString& value)
 {
     RecordSetCursor& c = cursor();
     const int column = requireField(field);
-    if (c.editMode == RecordSetCursor::EditMode::None)
+    if (!c.edit.active())
         fail(kNotEditing);
-    c.editRow[size_t(column)] = value;
-    c.assigned[size_t(column)] = true;
+    c.edit.set(size_t(column), value);
 }
 
 void RecordSet::post()
 {
     RecordSetCursor& c = cursor();
-    if (c.editMode == RecordSetCursor::EditMode::None)
+    if (!c.edit.active())
         fail(kNotEditing);
-    if (c.editMode == RecordSetCursor::EditMode::Insert) {
-        const int index = insertRow(c.editRow, c.assigned);
-        c.editMode = RecordSetCursor::EditMode::None;
+    const Row& values = c.edit.values();
+    const std::vector<bool>& assigned = c.edit.assigned();
+    if (c.edit.mode() == EditBuffer::Mode::Insert) {
+        const int index = insertRow(values, assigned);
+        c.edit.end();
         setCurrent(index, false, true);
         return;
     }
-    checkWidths(c.editRow, c.assigned);
-    c.lazy ? c.scanUntil(size_t(c.current) + 1) : c.completeKeys();
+    checkWidths(values, assigned);
+    c.keys->counted() ? c.keys->need(size_t(c.current) + 1) : c.keys->completeAll();
     QStringList sets;
     for (size_t i = 0; i < c.columns.size(); ++i)
-        if (c.assigned[i])
+        if (assigned[i])
             sets.append(quoteName(c.columns[i].name) + QStringLiteral(" = ?"));
     if (!sets.isEmpty()) {
         Statement st(c.connection->handle(),
                      QStringLiteral("update %1 set %2 where rowid = ?").arg(c.table, sets.join(u',')));
         int bindIndex = 1;
         for (size_t i = 0; i < c.columns.size(); ++i)
-            if (c.assigned[i])
-                st.bind(bindIndex++, textOf(c.editRow[i]));
-        st.bind(bindIndex, c.keys[size_t(c.current)]);
+            if (assigned[i])
+                st.bind(bindIndex++, textOf(values[i]));
+        st.bind(bindIndex, c.keys->at(size_t(c.current)));
         st.step();
     }
-    c.editMode = RecordSetCursor::EditMode::None;
+    c.edit.end();
     c.forgetRows();
     emit rowChanged(c.current);
 }
@@ -827,31 +568,29 @@ void RecordSet::post()
 void RecordSet::cancel()
 {
     if (m_cursor)
-        m_cursor->editMode = RecordSetCursor::EditMode::None;
+        m_cursor->edit.end();
 }
 
 void RecordSet::deleteRecord()
 {
     RecordSetCursor& c = cursor();
-    if (c.editMode == RecordSetCursor::EditMode::Insert)
+    if (c.edit.mode() == EditBuffer::Mode::Insert)
         cancel();
     if (!c.hasRow(0))
         fail(kEmpty);
-    if (!c.keyed)
+    if (!c.keyed())
         fail(kReadOnly);
     if (c.current < 0)
         fail(kNoCurrent);
-    c.editMode = RecordSetCursor::EditMode::None;
+    c.edit.end();
     const int index = c.current;
-    c.lazy ? c.scanUntil(size_t(index) + 1) : c.completeKeys();
-    if (size_t(index) >= c.keys.size())
+    c.keys->counted() ? c.keys->need(size_t(index) + 1) : c.keys->completeAll();
+    if (size_t(index) >= c.keys->known())
         fail(kNoCurrent);
     Statement st(c.connection->handle(), QStringLiteral("delete from %1 where rowid = ?1").arg(c.table));
-    st.bind(1, c.keys[size_t(index)]);
+    st.bind(1, c.keys->at(size_t(index)));
     st.step();
-    c.keys.erase(c.keys.begin() + index);
-    if (c.lazy)
-        --c.lazyCount;
+    c.keys->erased(size_t(index));
     c.forgetRows();
     emit rowRemoved(index);
     // The row after the deleted one becomes current; after the last, the new last.
@@ -867,9 +606,9 @@ QString RecordSet::displayText(int row, int column) const
     if (column < 0 || column >= int(c.columns.size()) || !c.hasRow(row))
         return QString();
     // Ids read on demand can come short of the count, when rows went meanwhile.
-    if (c.lazy)
-        c.scanUntil((size_t(row) / kBatchRows + 1) * kBatchRows);
-    if (c.keyed && size_t(row) >= c.keys.size())
+    if (c.keyed() && c.keys->counted())
+        c.keys->need((size_t(row) / RowCache::kBatchRows + 1) * RowCache::kBatchRows);
+    if (c.keyed() && size_t(row) >= c.keys->known())
         return QString();
     const RowRef r = c.row(row);
     if (c.columns[size_t(column)].longText)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Condition.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -21,6 +23,12 @@ class RecordSetCursor;
 // costs a few megabytes and opening it reads no row, and they can be changed.
 // Any other select (addSql) is read into memory whole and cannot be changed.
 //
+// States: closed; open on rows in memory (any select but a table's); open on
+// a table's rows by id, whose ids are found as RowKeys.h tells; and, while
+// open on a table, editing a row or adding one (edit, then post or cancel; a
+// move, append or locate posts a changed row and drops an unchanged one).
+// open and close move between closed and open; a failed open stays closed.
+//
 // Failures throw StoreError. A record set with a name puts it in front of its
 // own messages: "ADOQuery1: Cannot perform this operation on a closed dataset".
 class RecordSet : public QObject
@@ -41,7 +49,10 @@ public:
     QString sql() const;
     // Makes the statement "select * from <table>", followed by " where
     // <condition>" when there is a condition, and keeps its parts for open.
+    // A condition given as text goes to the engine as it stands; a condition
+    // value shows its text in the statement and binds its values.
     void selectFrom(const QString& table, const std::optional<QString>& condition = std::nullopt);
+    void selectFrom(const QString& table, const std::optional<Condition>& condition);
 
     // open runs the select (connecting first when needed); close of a closed
     // record set does nothing.
@@ -120,7 +131,7 @@ private:
     QStringList m_sql;
     // The parts of a statement given by selectFrom.
     std::optional<QString> m_table;
-    std::optional<QString> m_condition;
+    std::optional<Condition> m_condition;
     std::unique_ptr<RecordSetCursor> m_cursor;
     mutable bool m_lazyFirst = false;
 };

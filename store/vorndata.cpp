@@ -4,6 +4,8 @@
 #include "store/JetText.h"
 #include "store/RecordSet.h"
 
+#include <cmath>
+
 namespace qb::vorndata {
 
 namespace {
@@ -48,8 +50,20 @@ QString quotedValue(const QString& value)
     return out;
 }
 
-// An unquoted value goes into the statement as it stands, so it must be a
-// plain number; anything else compares with Null and matches no row.
+// An unquoted value must be a plain number: the statement shows it as it
+// stands, and the engine gets the number. Anything else the statement shows
+// as NULL, which matches no row; so does a number without a value (infinity,
+// not a number).
+QVariant numberOf(const QString& value)
+{
+    bool ok = false;
+    const qlonglong whole = value.toLongLong(&ok);
+    if (ok)
+        return QVariant(whole);
+    const double real = value.toDouble(&ok);
+    return ok && std::isfinite(real) ? QVariant(real) : QVariant();
+}
+
 QString numericValue(const QString& value)
 {
     bool ok = false;
@@ -60,33 +74,46 @@ QString numericValue(const QString& value)
 }
 } // namespace
 
-QString condition(const QString& field, const QString& value, int kind, bool quoted)
+Condition conditionValue(const QString& field, const QString& value, int kind, bool quoted)
 {
+    using Compare = Condition::Compare;
     if (quoted) {
         const QString v = quotedValue(value);
+        // An empty value is an empty text, not Null.
+        const QString text = value.isNull() ? QStringLiteral("") : value;
         if (kind < 0)
-            return field + QStringLiteral(" like  '") + v + QStringLiteral("*'");
+            return Condition::comparison(field, Compare::Like, text + u'*',
+                                         field + QStringLiteral(" like  '") + v + QStringLiteral("*'"));
         if (kind == 0)
-            return field + QStringLiteral(" = '") + v + QStringLiteral("'");
-        return field + QStringLiteral(" like  '%") + v + QStringLiteral("%'");
+            return Condition::comparison(field, Compare::SameText, text,
+                                         field + QStringLiteral(" = '") + v + QStringLiteral("'"));
+        return Condition::comparison(field, Compare::Like, u'%' + text + u'%',
+                                     field + QStringLiteral(" like  '%") + v + QStringLiteral("%'"));
     }
     const QString v = numericValue(value);
+    const QVariant number = numberOf(value);
     switch (kind) {
     case -2:
-        return field + QStringLiteral(" <= ") + v;
+        return Condition::comparison(field, Compare::LessOrEqual, number, field + QStringLiteral(" <= ") + v);
     case -1:
-        return field + QStringLiteral(" < ") + v;
+        return Condition::comparison(field, Compare::Less, number, field + QStringLiteral(" < ") + v);
     case 1:
-        return field + QStringLiteral(" >") + v;
+        return Condition::comparison(field, Compare::Greater, number, field + QStringLiteral(" >") + v);
     case 2:
-        return field + QStringLiteral(" >=") + v;
+        return Condition::comparison(field, Compare::GreaterOrEqual, number,
+                                     field + QStringLiteral(" >=") + v);
     default:
-        return field + QStringLiteral(" = ") + v;
+        return Condition::comparison(field, Compare::Equal, number, field + QStringLiteral(" = ") + v);
     }
 }
 
+QString condition(const QString& field, const QString& value, int kind, bool quoted)
+{
+    return conditionValue(field, value, kind, quoted).text();
+}
+
 namespace {
-bool openWith(RecordSet& query, const QString& table, const std::optional<QString>& condition)
+bool openWith(RecordSet& query, const QString& table, const std::optional<Condition>& condition)
 {
     try {
         query.close();
@@ -104,6 +131,11 @@ bool openTable(RecordSet& query, const QString& table)
 }
 
 bool openFiltered(RecordSet& query, const QString& table, const QString& condition)
+{
+    return openWith(query, table, Condition::fromText(condition));
+}
+
+bool openFiltered(RecordSet& query, const QString& table, const Condition& condition)
 {
     return openWith(query, table, condition);
 }

@@ -1,3 +1,4 @@
+#include "store/Condition.h"
 #include "store/JetCompare.h"
 #include "store/JetLike.h"
 #include "store/JetText.h"
@@ -465,26 +466,41 @@ TEST_F(RecordSetTest, EngineFailureInTheMiddleOfAWalkLeavesTheRecordSetWhole)
     EXPECT_EQ(walk.recordCount(), 1500);
 }
 
-TEST(JetCompareTest, EqualityWithQuotedTextIsRewrittenOutsideQuotesOnly)
+// The record set gets a condition's values bound, never read back out of
+// its text: a quote, a zero character or an "=" inside a value is part of
+// the value, and a quoted "=" compares as sameText() does.
+TEST_F(RecordSetTest, ConditionValuesAreBoundAndQuotedEqualityIsSameText)
 {
-    struct Case
-    {
-        QString condition, engine;
+    const QString zero = QStringLiteral("a%1b").arg(QChar(0));
+    addReceipt("Office  ", "x = 'y' it's", "", "");
+    addReceipt(zero, "zero", "", "");
+    addReceipt("a", "plain a", "", "");
+    const auto found = [&](const Condition& condition) {
+        RecordSet rs;
+        rs.setConnection(&connection);
+        EXPECT_TRUE(vorndata::openFiltered(rs, "pj", condition)) << condition.text().toStdString();
+        return titles(rs);
     };
-    const std::vector<Case> cases{
-        {"类别 = '办公'", "qb_same_text(类别,'办公')"},
-        {"类别 = 'a'  and (票据标题 like  '%x = ''y''%' or 说明 like  '%z%')",
-         "qb_same_text(类别,'a')  and (票据标题 like  '%x = ''y''%' or 说明 like  '%z%')"},
-        {"类别 = 'it''s'", "qb_same_text(类别,'it''s')"},
-        {"id = 17", "id = 17"},
-        {"x <= 'a' or y >= 'b' or z == 'c'", "x <= 'a' or y >= 'b' or z == 'c'"},
-        {"类别 = 'unbalanced", "qb_same_text(类别,'unbalanced)"},
-        // The engine would read a statement only up to a zero character.
-        {QStringLiteral("类别 = 'a%1b''%1'  and 说明 like  '%%1%'").arg(QChar(0)),
-         "qb_same_text(类别,('a'||char(0)||'b'''||char(0)||''))  and 说明 like  ('%'||char(0)||'%')"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(jet::translateCondition(c.condition), c.engine) << c.condition.toStdString();
+    EXPECT_EQ(found(vorndata::conditionValue("类别", "office", 0, true)), QStringList{"x = 'y' it's"});
+    EXPECT_EQ(found(vorndata::conditionValue("类别", zero, 0, true)), QStringList{"zero"});
+    EXPECT_EQ(found(vorndata::conditionValue("票据标题", "x = 'y' it", 1, true)),
+              QStringList{"x = 'y' it's"});
+    EXPECT_EQ(found(vorndata::conditionValue("ID", "2", 0, false)), QStringList{"zero"});
+    EXPECT_EQ(found(vorndata::conditionValue("ID", "2", 2, false)), (QStringList{"zero", "plain a"}));
+    EXPECT_EQ(found(vorndata::conditionValue("ID", "2.5", -1, false)), (QStringList{"x = 'y' it's", "zero"}));
+    for (const char* notANumber : {"1 or 1=1", "inf", "nan", ""})
+        EXPECT_EQ(found(vorndata::conditionValue("ID", notANumber, 2, false)), QStringList{}) << notANumber;
+
+    Condition both = vorndata::conditionValue("类别", "it's", 0, true);
+    both += QStringLiteral("  and (");
+    both += vorndata::conditionValue("票据标题", "50%", 1, true);
+    both += QStringLiteral(")");
+    EXPECT_EQ(both.text(), "类别 = 'it''s'  and (票据标题 like  '%50%%')");
+    EXPECT_EQ(both.engineText(), "qb_same_text(类别,?1)  and (票据标题 like ?2)");
+    RecordSet shown;
+    shown.setConnection(&connection);
+    ASSERT_TRUE(vorndata::openFiltered(shown, "pj", both));
+    EXPECT_EQ(shown.sql(), "select * from pj where 类别 = 'it''s'  and (票据标题 like  '%50%%')");
     EXPECT_TRUE(jet::sameText("Office  ", "office"));
     EXPECT_TRUE(jet::sameText(QStringLiteral(" \t%1office\n").arg(QChar(0)), "OFFICE"))
         << "blanks and control characters at either end are trimmed, as the category list trims them";

@@ -31,9 +31,12 @@ TEST(ConditionBuilderTest, BuildsEveryFormWithItsExactSpacing)
         // The unquoted form takes numbers only; anything else matches no row.
         {"1 or 1=1", 0, false, "x = NULL"},
     };
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(vorndata::condition("x", c.value, c.kind, c.quoted), c.expected)
             << "value " << c.value.toStdString() << " kind " << c.kind;
+        EXPECT_EQ(vorndata::conditionValue("x", c.value, c.kind, c.quoted).text(), c.expected)
+            << "the value reports the same text: " << c.value.toStdString() << " kind " << c.kind;
+    }
 }
 
 using VorndataTest = StoreFixture;
