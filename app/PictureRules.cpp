@@ -78,7 +78,7 @@ qint64 numberOf(std::string_view name)
 // lowest free number is at most one past the count of numbered names, so a
 // table of that size answers without sorting. The candidate is still tested
 // on its own, since the folder may change between the listing and the test,
-// and then asked of the receipts.
+// once the receipts do not name it.
 QString lowestFreeName(const QString& pictureFolder, bool foldersTakeNames, const PictureNamed& named)
 {
     std::vector<qint64> numbers;
@@ -95,11 +95,14 @@ QString lowestFreeName(const QString& pictureFolder, bool foldersTakeNames, cons
     for (qint64 n = 1;; ++n) {
         if (n < qint64(taken.size()) && taken[size_t(n)])
             continue;
+        // The receipts first: a store whose receipts name a long run of
+        // pictures no longer in the folder is answered from memory, where a
+        // test of the file per number would cost a system call each.
         const QString name = numberedPictureName(n);
+        if (named && named(name))
+            continue;
         const QString path = pictureFolder + name;
         if (fileExists(path) || (foldersTakeNames && QFileInfo(path).isDir()))
-            continue;
-        if (named && named(name))
             continue;
         return path;
     }
