@@ -171,24 +171,24 @@ JetConversion convertJetStore(const QString& programFolder, const QString& conve
 
 QString conversionMessage(const JetConversion& conversion)
 {
-    const QString path = QDir::toNativeSeparators(conversion.jetPath);
+    const QString name = QFileInfo(conversion.jetPath).fileName();
     switch (conversion.outcome) {
     case JetConversion::NotJet:
         return QString();
     case JetConversion::Converted:
         return QStringLiteral(
                    "票据库 pj.db 原为 Jet (Access) 格式，已转换为本程序的格式：共转入 %1 张票据、%2 "
-                   "个类别。原文件未作改动，保存在 %3。")
-            .arg(QString::number(conversion.receipts), QString::number(conversion.categories), path);
+                   "个类别。原文件未作改动，另存为本程序文件夹中的 %3。")
+            .arg(QString::number(conversion.receipts), QString::number(conversion.categories), name);
     case JetConversion::Unreadable:
         return QStringLiteral("票据库 %1 是 Jet (Access) 格式，但无法读取（文件已损坏，或其编码无法识别），"
                               "因此没有转换。该文件未作任何改动。")
-            .arg(path);
+            .arg(name);
     case JetConversion::NotWritten:
         return QStringLiteral("票据库 %1 是 Jet (Access) "
                               "格式，但这次未能完成转换（转换程序无法运行，或新的票据库无法写入"
                               "本程序的文件夹）。该文件未作任何改动，下次启动时将再次转换。")
-            .arg(path);
+            .arg(name);
     }
     return QString();
 }
