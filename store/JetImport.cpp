@@ -43,6 +43,9 @@ using Row = std::vector<Value>;
 // each two bytes stored).
 std::string fieldText(MdbHandle* mdb, const MdbColumn& column, const MdbField& field)
 {
+    // A damaged row can place a field outside its page.
+    if (field.start < 0 || field.siz < 0 || size_t(field.start) + size_t(field.siz) > sizeof mdb->pg_buf)
+        throw ImportError("a value lies outside its page");
     size_t bufferSize = MDB_BIND_SIZE;
     if (column.col_type == MDB_MEMO || column.col_type == MDB_TEXT) {
         size_t stored = size_t(field.siz);
@@ -93,6 +96,20 @@ bool readTable(MdbHandle* mdb, const char* name, unsigned minimumColumns,
         visit(row);
     }
     return true;
+}
+
+// Runs an insert; rows that the new store refuses (the same number twice)
+// come from a damaged file.
+void insertRow(Statement& insert)
+{
+    try {
+        insert.step();
+    } catch (const StoreError& error) {
+        if (error.engineCode() == SQLITE_CONSTRAINT)
+            throw ImportError(error.what());
+        throw;
+    }
+    insert.reset();
 }
 
 void bindValue(Statement& statement, int index, const Value& value)
@@ -148,8 +165,7 @@ ImportCounts importJetStore(const QByteArray& jetPath, const QString& storePath,
             [&](const Row& row) {
                 bindNumber(insert, 1, row[0]);
                 bindValue(insert, 2, row[1]);
-                insert.step();
-                insert.reset();
+                insertRow(insert);
                 ++counts.categories;
             });
     }
@@ -167,8 +183,7 @@ ImportCounts importJetStore(const QByteArray& jetPath, const QString& storePath,
                 bindNumber(insert, 1, row[0]);
                 for (int i = 1; i < 5; ++i)
                     bindValue(insert, i + 1, row[size_t(i)]);
-                insert.step();
-                insert.reset();
+                insertRow(insert);
                 if (++counts.receipts % 1000 == 0)
                     progress(counts.receipts, std::max(total, counts.receipts));
             });
@@ -186,8 +201,7 @@ ImportCounts importJetStore(const QByteArray& jetPath, const QString& storePath,
             },
             [&](const Row& row) {
                 bindValue(*insert, 1, row[0]);
-                insert->step();
-                insert->reset();
+                insertRow(*insert);
             });
     }
     store.execute(QStringLiteral("COMMIT"));

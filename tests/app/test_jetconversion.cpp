@@ -14,6 +14,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
+#include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -312,6 +314,12 @@ TEST(JetConversionRefusal, DamagedFileIsLeftUntouched)
         whole.left(4096),                                                      // cut after the header page
         whole.left(2 * 4096) + QByteArray(4096, '\xff') + whole.mid(3 * 4096), // catalog overwritten
         whole.left(19) + QByteArray(4096 - 19, '\0'),                          // signature, then nothing
+        // One receipt number twice, which a table keyed by it cannot hold.
+        writeJet4({jetCategories({}), jetReceipts({receipt(5, QStringLiteral("a"), QStringLiteral("b"),
+                                                           QVariant(), QStringLiteral("1.jpg")),
+                                                   receipt(5, QStringLiteral("c"), QStringLiteral("d"),
+                                                           QVariant(), QStringLiteral("2.jpg"))})},
+                  schema::kStorePassword),
     };
     for (const QByteArray& jet : damaged) {
         TempFolder folder;
@@ -334,6 +342,39 @@ TEST(JetConversionRefusal, DamagedFileIsLeftUntouched)
         EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{schema::kStoreFileName});
     }
+}
+
+// Randomly damaged stores: each is either converted or refused as unreadable
+// (never blamed on the new store), and a refused one is left as it was.
+TEST(JetConversionRefusal, RandomDamageIsConvertedOrRefused)
+{
+    std::vector<JetRow> rows;
+    for (int id = 1; id <= 300; ++id)
+        rows.push_back(receipt(id, QStringLiteral("类别"), QStringLiteral("标题%1").arg(id),
+                               QStringLiteral("说明").repeated(id % 7 == 0 ? 900 : 5),
+                               QStringLiteral("p.jpg")));
+    const QByteArray whole =
+        writeJet4({jetCategories({}), jetReceipts(std::move(rows))}, schema::kStorePassword);
+    QRandomGenerator random(1);
+    int refused = 0;
+    for (int trial = 0; trial < 60; ++trial) {
+        QByteArray jet = whole;
+        const int flips = 1 << (2 * int(random.bounded(4)));
+        for (int i = 0; i < flips; ++i)
+            jet[int(random.bounded(4096, int(jet.size())))] = char(random.bounded(256));
+        TempFolder folder;
+        folder.write(schema::kStoreFileName, jet);
+        const JetConversion conversion =
+            convertJetStore(folder.path(), converter(), [](long long, long long) {});
+        ASSERT_NE(conversion.outcome, JetConversion::NotWritten) << "trial " << trial;
+        const QString left =
+            conversion.outcome == JetConversion::Converted ? kKeptJetName : schema::kStoreFileName;
+        QFile file(folder.file(left));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(file.readAll() == jet) << "trial " << trial << ": the Jet file was changed";
+        refused += conversion.outcome == JetConversion::Unreadable ? 1 : 0;
+    }
+    std::printf("%d of 60 damaged stores refused\n", refused);
 }
 
 TEST(JetSignature, OnlyTheJetAndAceSignaturesCount)
