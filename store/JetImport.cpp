@@ -5,6 +5,7 @@
 #include "store/Statement.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -49,8 +50,18 @@ std::string fieldText(MdbHandle* mdb, const MdbColumn& column, const MdbField& f
     size_t bufferSize = MDB_BIND_SIZE;
     if (column.col_type == MDB_MEMO || column.col_type == MDB_TEXT) {
         size_t stored = size_t(field.siz);
-        if (column.col_type == MDB_MEMO && field.siz >= kMemoHeaderBytes)
-            stored = size_t(mdb_get_int32(mdb->pg_buf, field.start) & 0x3fffffff);
+        if (column.col_type == MDB_MEMO && field.siz >= kMemoHeaderBytes) {
+            // The length in the memo's header counts only for a memo on
+            // long-value pages; one in the row or on one page is no longer
+            // than its place, whatever a damaged header says.
+            const auto header = std::uint32_t(mdb_get_int32(mdb->pg_buf, field.start));
+            if (header & 0x80000000u)
+                stored = size_t(field.siz - kMemoHeaderBytes);
+            else if (header & 0x40000000u)
+                stored = sizeof mdb->pg_buf;
+            else
+                stored = header & 0x3fffffffu;
+        }
         bufferSize = std::max(bufferSize, stored / 2 * 3 + 16);
     }
     mdb_set_bind_size(mdb, bufferSize);
