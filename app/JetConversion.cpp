@@ -153,6 +153,11 @@ JetConversion convertJetStore(const QString& programFolder, const QString& conve
         return result;
     }
 
+    // Another start of the program may have converted the store meanwhile.
+    if (!isJetFile(storePath)) {
+        QFile::remove(temporary);
+        return JetConversion();
+    }
     syncPath(temporary);
     const QString kept = keepJetFile(programFolder, storePath);
     // Only with the Jet file safe under its second name does the new store
