@@ -123,6 +123,32 @@ void insertRow(Statement& insert)
     insert.reset();
 }
 
+// The old store never gave a number twice: after its last receipts were
+// deleted, the next one still got a number above theirs. Its table
+// definition holds the next number; ours continues from there.
+void continueNumbering(MdbHandle* mdb, Connection& store, const char* jetTable, const QString& table)
+{
+    constexpr int kNextNumberOffset = 20;
+    MdbCatalogEntry* entry = mdb_get_catalogentry_by_name(mdb, jetTable);
+    if (!entry || !mdb_read_pg(mdb, entry->table_pg) || mdb->pg_buf[0] != 0x02)
+        return;
+    const long long next = std::uint32_t(mdb_get_int32(mdb->pg_buf, kNextNumberOffset));
+    if (next < 2 || next > 0x7fffffffLL)
+        return;
+    // sqlite_sequence has one row per table at most, and no key to replace by.
+    Statement raise(store.handle(),
+                    QStringLiteral("update sqlite_sequence set seq = max(seq, ?2) where name = ?1"));
+    raise.bind(1, table);
+    raise.bind(2, next - 1);
+    raise.step();
+    if (store.changes() > 0)
+        return;
+    Statement add(store.handle(), QStringLiteral("insert into sqlite_sequence(name, seq) values(?1, ?2)"));
+    add.bind(1, table);
+    add.bind(2, next - 1);
+    add.step();
+}
+
 void bindValue(Statement& statement, int index, const Value& value)
 {
     if (value)
@@ -198,6 +224,7 @@ ImportCounts importJetStore(const QByteArray& jetPath, const QString& storePath,
                 if (++counts.receipts % 1000 == 0)
                     progress(counts.receipts, std::max(total, counts.receipts));
             });
+        continueNumbering(mdb.get(), store, "pj", schema::kReceipts);
     }
     {
         // The password table exists once someone has logged in; its rows

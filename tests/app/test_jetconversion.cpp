@@ -159,6 +159,8 @@ struct JetCase
     // start that was cut short left.
     std::function<void(const TempFolder&)> before = {};
     QString keptName = kKeptJetName;
+    // The number the next new receipt gets, when the case says.
+    long long nextReceipt = 0;
 };
 
 void PrintTo(const JetCase& c, std::ostream* out)
@@ -243,6 +245,13 @@ TEST_P(JetConversionTest, ConvertsEveryRowAsBothReadersReadIt)
     for (const JetTable& table : tables)
         EXPECT_EQ(storeRows(store, table.name), expectedRows(table)) << table.name.toStdString() << "\n"
                                                                      << show(storeRows(store, table.name));
+    if (c.nextReceipt) {
+        store.execute(QStringLiteral("insert into pj(类别) values('new')"));
+        Statement last(store.handle(), QStringLiteral("select max(ID) from pj"));
+        ASSERT_TRUE(last.step());
+        EXPECT_EQ(last.integer(0), c.nextReceipt) << "a new receipt takes the number of a deleted one";
+        store.execute(QStringLiteral("delete from pj where 类别 = 'new'"));
+    }
     if (tables.size() < 3) {
         EXPECT_FALSE(store.hasTable(schema::kPasswords)) << "the login makes the password table";
     }
@@ -274,8 +283,13 @@ INSTANTIATE_TEST_SUITE_P(
                                      receipt(3, QStringLiteral("甲"), QStringLiteral("b"),
                                              QStringLiteral("y"), QStringLiteral("2.jpg"), true),
                                      receipt(70000, QStringLiteral("乙"), QStringLiteral("c"),
-                                             QStringLiteral("z"), QStringLiteral("3.jpg"))})};
-                }},
+                                             QStringLiteral("z"), QStringLiteral("3.jpg")),
+                                     receipt(70001, QStringLiteral("乙"), QStringLiteral("d"),
+                                             QStringLiteral("w"), QStringLiteral("4.jpg"), true)})};
+                },
+                {},
+                kKeptJetName,
+                70002},
         JetCase{"padded, empty and Null values",
                 [] {
                     return std::vector<JetTable>{
