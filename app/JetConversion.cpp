@@ -4,7 +4,6 @@
 #include "store/Schema.h"
 #include "util/FileClaim.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
