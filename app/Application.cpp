@@ -1,14 +1,44 @@
 #include "app/Application.h"
 
 #include "app/Form_main.h"
+#include "app/JetConversion.h"
 #include "util/ProgramFolder.h"
 #include "login/Form_mm.h"
 #include "util/FailureReport.h"
 #include "util/vornDialogs.h"
 
+#include <QProgressDialog>
+#include <QTimer>
+#include <memory>
 #include <optional>
 
 namespace qb {
+
+namespace {
+
+// Converts a store of the Jet format before the main window connects to the
+// store; a conversion that takes more than a second shows its progress.
+JetConversion convertJetStoreShowingProgress(const QString& programFolder)
+{
+    std::unique_ptr<QProgressDialog> dialog;
+    return convertJetStore(
+        programFolder, programFolder + kJetConverterName, [&](long long done, long long total) {
+            if (!dialog) {
+                dialog = std::make_unique<QProgressDialog>();
+                dialog->setWindowTitle(QStringLiteral("提示"));
+                dialog->setLabelText(QStringLiteral("正在把 Jet (Access) 格式的票据库转换为本程序的格式……"));
+                dialog->setCancelButton(nullptr);
+                dialog->setWindowModality(Qt::ApplicationModal);
+                dialog->setMinimumDuration(1000);
+                dialog->setAutoClose(false);
+            }
+            // The bar counts in thousands: the dialog holds an int.
+            dialog->setMaximum(int(qMax(1LL, total / 1000 + 1)));
+            dialog->setValue(int(done / 1000));
+        });
+}
+
+} // namespace
 
 int runProgram(const QByteArray& executable, Dialogs& dialogs, FailureReport& report)
 {
@@ -19,6 +49,7 @@ int runProgram(const QByteArray& executable, Dialogs& dialogs, FailureReport& re
         dialogs.info(QStringLiteral("无法确定本程序所在的文件夹，程序没有启动，也没有写入任何文件。"));
         return 1;
     }
+    const QString conversionNote = conversionMessage(convertJetStoreShowingProgress(*programFolder));
     Form_main mainWindow(*programFolder, dialogs, report);
 
     // The login ends the program itself unless the password was right; only
@@ -26,6 +57,9 @@ int runProgram(const QByteArray& executable, Dialogs& dialogs, FailureReport& re
     bool ended = false;
     Form_mm login(
         mainWindow.ADOConnection1(), dialogs, report, [&] { mainWindow.show(); }, [&] { ended = true; });
+    // What became of a store of the Jet format is told once, over the login.
+    if (!conversionNote.isEmpty())
+        QTimer::singleShot(0, &login, [&] { dialogs.info(conversionNote); });
     login.exec();
     if (ended || !login.loggedIn())
         return 0;

@@ -1,12 +1,12 @@
 #!/bin/bash
-# Builds a release and installs the program with its picture converter into a
+# Builds a release and installs the program with its two converters into a
 # folder the user can write: the store pj.db and the picture folder image live
 # beside the program. Then adds, for the current user, a menu entry, the
 # program icon and the AppStream metainfo (XDG data folder, ~/.local/share).
 #   bash tools/install.sh [FOLDER]             FOLDER defaults to ~/TavrellQuillbox
 #   bash tools/install.sh --menu-only FOLDER   only the menu entry, icon and metainfo for a
 #                                              program already in FOLDER
-# A re-install replaces the two executables only; an existing store and
+# A re-install replaces the three executables only; an existing store and
 # picture folder in FOLDER are left as they are.
 set -euo pipefail
 cd "$(dirname "$0")/.."

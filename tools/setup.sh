@@ -11,9 +11,9 @@ cd "$(dirname "$0")/.."
 mode="${1:-run}"
 
 build_packages=(cmake pkg-config g++ make qt6-base-dev qt6-svg-dev libsqlcipher-dev libjpeg62-turbo-dev libicu-dev libabsl-dev
-                libtiff-dev libemf2svg-dev fonts-noto-cjk xvfb xauth openbox)
+                libtiff-dev libemf2svg-dev mdbtools-dev fonts-noto-cjk xvfb xauth openbox)
 test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3 clang libclang-rt-14-dev clang-format desktop-file-utils
-               appstream)
+               appstream mdbtools)
 
 packages=("${build_packages[@]}")
 [ "$mode" = test ] && packages+=("${test_packages[@]}")
@@ -21,6 +21,12 @@ missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# The tests read Jet files with the npm package mdb-reader too; a node that
+# brings its own npm (NodeSource) is used as it is.
+if [ "$mode" = test ]; then
+    command -v node >/dev/null || missing+=(nodejs)
+    command -v npm >/dev/null || missing+=(npm)
+fi
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
@@ -52,6 +58,9 @@ run)
     build/bin/TavrellQuillbox
     ;;
 test)
+    for dir in build build-asan; do
+        npm install --prefix "$dir/npm" --no-audit --no-fund --loglevel=error mdb-reader@3.2.0 >/dev/null
+    done
     if [ "${2:-}" = quick ]; then
         # The developer's loop: one build, every test but the kill test and
         # the real windows.

@@ -13,9 +13,13 @@
 // the usual sizes and prints one table.
 
 #include "app/Form_main.h"
+#include "app/JetConversion.h"
 #include "login/Form_mm.h"
 #include "store/Connection.h"
+#include "store/Schema.h"
+#include "tests/support/JetWriter.h"
 #include "util/FailureReport.h"
+#include "util/ProgramFolder.h"
 #include "util/vornDialogs.h"
 
 #include <QApplication>
@@ -182,6 +186,48 @@ QString shellTime(const QString& store, const QString& statement)
 
 } // namespace
 
+// A store of the Jet format with as many receipts, as the old program would
+// have left it (one description in ten needs long-value pages), converted as
+// a start converts it: the converter process and the moves included.
+void convertJetBench(const QString& work, int receipts)
+{
+    using namespace qb::test;
+    std::vector<JetRow> rows;
+    rows.reserve(size_t(receipts));
+    QRandomGenerator random(7);
+    for (int id = 1; id <= receipts; ++id) {
+        const QString text = QStringLiteral("电费、火车票、办公用品报销，第%1张。").arg(id);
+        rows.push_back(
+            {{id, kCategories[qsizetype(id) % kCategories.size()], QStringLiteral("票据 %1").arg(id),
+              text.repeated(id % 10 == 0 ? 120 : 1 + int(random.bounded(6))),
+              QStringLiteral("%1.jpg").arg(id, 5, 10, QChar(u'0'))}});
+    }
+    std::vector<JetRow> categories;
+    for (qsizetype i = 0; i < kCategories.size(); ++i)
+        categories.push_back({{int(i + 1), kCategories[i]}});
+    const QString folder = work + QStringLiteral("/jet-%1/").arg(receipts);
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    QFile jet(folder + qb::schema::kStoreFileName);
+    if (!jet.open(QIODevice::WriteOnly) ||
+        jet.write(writeJet4({jetCategories(categories), jetReceipts(std::move(rows)),
+                             jetPasswords({{{QStringLiteral("NTgzOTIw")}}})},
+                            qb::schema::kStorePassword)) < 0)
+        return;
+    jet.close();
+    const double megabytes = double(jet.size()) / 1e6;
+    qb::JetConversion conversion;
+    const double ms = timed([&] {
+        conversion =
+            qb::convertJetStore(folder, qb::programFolder().value_or(QString()) + qb::kJetConverterName,
+                                [](long long, long long) {});
+    });
+    row("convert a Jet store", ms,
+        QStringLiteral("%1 receipts brought over from %2 MB")
+            .arg(QString::number(conversion.receipts), QString::number(megabytes, 'f', 1)));
+    QDir(folder).removeRecursively();
+}
+
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -324,6 +370,9 @@ int main(int argc, char** argv)
     search("list every receipt", "", "", "select * from pj");
     row("select a result line",
         timed([&] { list->setCurrentIndex(list->model()->index(list->model()->rowCount() / 2, 0)); }));
+
+    if (receipts <= 100'000)
+        convertJetBench(work, receipts);
 
     std::printf("  %-36s %10.1f MB\n", "peak memory", peakMegabytes());
     login.reset();

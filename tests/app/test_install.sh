@@ -18,7 +18,7 @@ printf 'picture' > "$folder/image/00001.jpg"
 for round in 1 2; do
     cmake --install "$build_dir" --prefix "$folder" >/dev/null
 done
-for exe in TavrellQuillbox tavrellquillbox-emf2svg; do
+for exe in TavrellQuillbox tavrellquillbox-emf2svg tavrellquillbox-jetimport; do
     [ -x "$folder/$exe" ] || fail "$exe is not installed into the folder"
 done
 [ "$(cat "$folder/pj.db")" = store ] || fail "the install changed the store"

@@ -2,18 +2,22 @@
 // receipts, and checks after each kill that nothing the user filed is lost or
 // half-written: the store is sound, every receipt's picture is there with the
 // bytes of the file it was filed from, no numbered picture is partial, and the
-// next start leaves no temporary file behind.
+// next start leaves no temporary file behind. Also kills a start while it
+// converts a store of the Jet (Access) format.
 
 #include "app/Form_main.h"
+#include "app/JetConversion.h"
 #include "app/PictureRules.h"
 #include "app/StoreBootstrap.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 #include "store/vorndata.h"
+#include "tests/support/JetWriter.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/Widgets.h"
 #include "util/FailureReport.h"
+#include "util/ProgramFolder.h"
 #include "util/Trim.h"
 
 #include <QAbstractButton>
@@ -204,4 +208,94 @@ TEST(CrashTest, KillsWhileFilingAndDeletingLoseNothing)
     std::printf("crash test: %d kills (%d during start-up), %d receipts checked, %d orphan pictures at the end, "
                 "%d temporary files removed by the next start\n",
                 kTrials, killsInStartUp, receiptsChecked, orphans, temporariesRemoved);
+}
+
+// Converts the Jet store in the folder, as the program's start does, until
+// it is killed. Runs only as the child of the test below.
+TEST(CrashChild, ConvertJetStore)
+{
+    const QString folder = qEnvironmentVariable("QB_CRASH_JET_FOLDER");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "runs only as the child of the crash test";
+    std::printf("ready\n");
+    std::fflush(stdout);
+    convertJetStore(folder, programFolder().value_or(QString()) + kJetConverterName,
+                    [](long long, long long) {});
+}
+
+// Kills a start at random moments while it converts a store of the Jet
+// format: every kill leaves either the Jet file as pj.db, or the whole
+// converted store with the Jet file kept beside it; never neither, and the
+// next start finishes the work and sweeps up what was left.
+TEST(CrashTest, KillsWhileConvertingLeaveEitherStore)
+{
+    TempFolder programFolder;
+    const QString folder = programFolder.path();
+#if defined(__SANITIZE_ADDRESS__)
+    // There each converter start alone takes seconds.
+    constexpr int kReceipts = 2'000;
+    constexpr int kTrials = 5;
+    constexpr int kLongestWaitUs = 4'000'000;
+#else
+    constexpr int kReceipts = 20'000;
+    constexpr int kTrials = 20;
+    constexpr int kLongestWaitUs = 1'000'000;
+#endif
+    std::vector<JetRow> rows;
+    for (int id = 1; id <= kReceipts; ++id)
+        rows.push_back(
+            {{id, QStringLiteral("类别"), QStringLiteral("标题%1").arg(id),
+              QStringLiteral("说明").repeated(id % 50 == 0 ? 1500 : 20), QStringLiteral("p.jpg")}});
+    const QByteArray jet =
+        writeJet4({jetCategories({}), jetReceipts(std::move(rows))}, schema::kStorePassword);
+
+    QRandomGenerator random(20261210);
+    int killedWhileJet = 0;
+    int killedAfter = 0;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+            QFile::remove(folder + name);
+        programFolder.write(schema::kStoreFileName, jet);
+
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QB_CRASH_JET_FOLDER", folder);
+        child.setProcessEnvironment(env);
+        child.start(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(),
+                    {"--gtest_filter=CrashChild.ConvertJetStore"});
+        ASSERT_TRUE(child.waitForReadyRead(30'000)) << "trial " << trial << ": the child never got ready";
+        // Kills land all through the conversion, a few after it.
+        QThread::usleep(random.bounded(1'000, kLongestWaitUs));
+        ::kill(pid_t(child.processId()), SIGKILL);
+        child.waitForFinished();
+
+        const bool stillJet = contentOf(folder + "pj.db") == jet;
+        if (stillJet) {
+            ++killedWhileJet;
+        } else {
+            ++killedAfter;
+            ASSERT_EQ(contentOf(folder + kKeptJetName), jet) << "trial " << trial << ": the Jet file is gone";
+            Connection connection;
+            ASSERT_TRUE(vorndata::connect(connection, folder + "pj.db", schema::kStorePassword))
+                << "trial " << trial;
+            RecordSet receipts;
+            receipts.setConnection(&connection);
+            ASSERT_TRUE(vorndata::openTable(receipts, "pj")) << "trial " << trial;
+            ASSERT_EQ(receipts.recordCount(), kReceipts) << "trial " << trial << ": the store is not whole";
+        }
+
+        // The next start converts what is still to convert and removes what
+        // the killed one left.
+        const JetConversion next = convertJetStore(
+            folder, qb::programFolder().value_or(QString()) + kJetConverterName, [](long long, long long) {});
+        ASSERT_EQ(next.outcome, stillJet ? JetConversion::Converted : JetConversion::NotJet)
+            << "trial " << trial;
+        removeLeftoverFiles(folder);
+        ASSERT_EQ(contentOf(folder + kKeptJetName), jet) << "trial " << trial;
+        ASSERT_TRUE(temporariesIn(folder).isEmpty())
+            << "trial " << trial << ": " << temporariesIn(folder).join(' ').toStdString();
+    }
+    std::printf(
+        "crash test: %d kills during a conversion, %d with the Jet file still in place, %d after it\n",
+        kTrials, killedWhileJet, killedAfter);
 }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <stdexcept>
+
+namespace qb::jet {
+
+// A store file of the Jet (Access) format that cannot be read: damaged, or
+// in a form the reader does not know.
+class ImportError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ImportCounts
+{
+    long long receipts = 0;
+    long long categories = 0;
+};
+
+// Reads the tables ml, pj and pass of the Jet file at `jetPath` (opened
+// read-only, never written) and writes them, with the same receipt and
+// category numbers and every value as the file holds it (Null as Null), into
+// a new store at `storePath`, which must not exist. Columns are taken by
+// position. `progress` hears (receipts done, receipts in all) now and then.
+// Throws ImportError when the Jet file cannot be read, StoreError when the
+// new store cannot be written; the new file may then be left half written.
+ImportCounts importJetStore(const QByteArray& jetPath, const QString& storePath,
+                            const std::function<void(long long done, long long total)>& progress);
+
+} // namespace qb::jet

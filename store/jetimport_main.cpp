@@ -1,0 +1,55 @@
+// Converts a store of the Jet (Access) format into a new store of ours for
+// the program, which starts this once per conversion:
+//
+//   tavrellquillbox-jetimport <jet file> <new store>
+//
+// The reader of Jet files is not safe on a damaged file, so it runs here, in
+// a process of its own, never in the program. Standard output gets
+// "progress <done> <total>" lines and at the end "converted <receipts>
+// <categories>"; exit status 0 on success, 2 when the Jet file cannot be
+// read, 3 when the new store cannot be written; standard error says why.
+#include "store/JetImport.h"
+
+#include <QFile>
+#include <cstdio>
+#include <exception>
+
+#if defined(__linux__)
+#include <csignal>
+#include <sys/prctl.h>
+#endif
+#if defined(__unix__) && !defined(__SANITIZE_ADDRESS__)
+#include <sys/resource.h>
+#endif
+
+int main(int argc, char** argv)
+{
+#if defined(__linux__)
+    // A conversion whose program was killed stops with it; the next start
+    // converts again.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+#if defined(__unix__) && !defined(__SANITIZE_ADDRESS__)
+    const rlimit cpu{300, 300};
+    setrlimit(RLIMIT_CPU, &cpu);
+#endif
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s <jet file> <new store>\n", argv[0]);
+        return 1;
+    }
+    try {
+        const auto counts =
+            qb::jet::importJetStore(argv[1], QFile::decodeName(argv[2]), [](long long done, long long total) {
+                std::printf("progress %lld %lld\n", done, total);
+                std::fflush(stdout);
+            });
+        std::printf("converted %lld %lld\n", counts.receipts, counts.categories);
+        return std::fflush(stdout) == 0 ? 0 : 3;
+    } catch (const qb::jet::ImportError& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 2;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 3;
+    }
+}

@@ -1,0 +1,409 @@
+#include "app/JetConversion.h"
+#include "app/StoreBootstrap.h"
+#include "store/Connection.h"
+#include "store/RecordSet.h"
+#include "store/Schema.h"
+#include "store/Statement.h"
+#include "tests/support/JetWriter.h"
+#include "tests/support/TempFolder.h"
+#include "util/ProgramFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <cstdio>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace qb;
+using namespace qb::test;
+
+namespace {
+
+// A table as rows of texts: a number in decimal, Null as an invalid QVariant.
+using Rows = std::vector<std::vector<QVariant>>;
+
+Rows expectedRows(const JetTable& table)
+{
+    Rows rows;
+    for (const JetRow& row : table.rows) {
+        if (row.deleted)
+            continue;
+        std::vector<QVariant> values;
+        for (size_t i = 0; i < row.values.size(); ++i) {
+            QVariant value = row.values[i];
+            if (value.isValid() && table.columns[i].kind == JetColumn::FixedText)
+                value = value.toString().leftJustified(table.columns[i].characters, u' ');
+            values.push_back(value.isValid() ? QVariant(value.toString()) : QVariant());
+        }
+        rows.push_back(values);
+    }
+    return rows;
+}
+
+std::string show(const Rows& rows)
+{
+    std::string out;
+    for (const auto& row : rows) {
+        for (const QVariant& value : row)
+            out += value.isValid() ? "'" + value.toString().left(40).toStdString() + "' " : "Null ";
+        out += "\n";
+        if (out.size() > 2000)
+            return out + "...";
+    }
+    return out;
+}
+
+Rows storeRows(Connection& store, const QString& table)
+{
+    Rows rows;
+    Statement select(store.handle(), QStringLiteral("select * from %1 order by rowid").arg(table));
+    while (select.step()) {
+        std::vector<QVariant> values;
+        for (int i = 0; i < sqlite3_column_count(select.get()); ++i)
+            values.push_back(sqlite3_column_type(select.get(), i) == SQLITE_NULL
+                                 ? QVariant()
+                                 : QVariant(QString::fromUtf8(reinterpret_cast<const char*>(select.text(i)),
+                                                              select.bytes(i))));
+        rows.push_back(values);
+    }
+    return rows;
+}
+
+// What mdb-export (libmdb's own tool) reads; it shows Null as an empty text.
+Rows exportedRows(const QString& file, const QString& table)
+{
+    QProcess exporter;
+    exporter.start(QStringLiteral("mdb-export"),
+                   {QStringLiteral("-H"), QStringLiteral("-Q"), QStringLiteral("-d"), QStringLiteral("\x1f"),
+                    QStringLiteral("-R"), QStringLiteral("\x1e"), file, table});
+    if (!exporter.waitForFinished(120'000) || exporter.exitCode() != 0)
+        return {{QStringLiteral("<mdb-export failed>")}};
+    Rows rows;
+    QStringList lines = QString::fromUtf8(exporter.readAllStandardOutput()).split(u'\x1e');
+    lines.removeLast(); // after the last row's end
+    for (const QString& line : lines) {
+        std::vector<QVariant> values;
+        for (const QString& value : line.split(u'\x1f'))
+            values.push_back(value);
+        rows.push_back(values);
+    }
+    return rows;
+}
+
+Rows withoutNulls(Rows rows)
+{
+    for (auto& row : rows)
+        for (QVariant& value : row)
+            if (!value.isValid())
+                value = QString();
+    return rows;
+}
+
+// What the npm package mdb-reader reads, installed under the build folder
+// by the set-up's test command.
+QJsonObject mdbReaderDump(const QString& file)
+{
+    const QString folder = QStringLiteral(QB_NODE_FOLDER);
+    QFile script(QStringLiteral(QB_SOURCE_DIR "/tests/support/mdb_reader_dump.mjs"));
+    if (!QFile::exists(folder + QStringLiteral("/node_modules/mdb-reader/package.json")) ||
+        !script.open(QIODevice::ReadOnly))
+        return {{QStringLiteral("error"), QStringLiteral("mdb-reader is not installed in " QB_NODE_FOLDER
+                                                         " (bash tools/setup.sh test installs it)")}};
+    QProcess node;
+    node.setWorkingDirectory(folder);
+    node.start(QStringLiteral("node"), {QStringLiteral("--input-type=module"), QStringLiteral("-e"),
+                                        QString::fromUtf8(script.readAll()), file, QStringLiteral("ml"),
+                                        QStringLiteral("pj"), QStringLiteral("pass")});
+    if (!node.waitForFinished(120'000) || node.exitCode() != 0)
+        return {{QStringLiteral("error"), QString::fromUtf8(node.readAllStandardError())}};
+    return QJsonDocument::fromJson(node.readAllStandardOutput()).object();
+}
+
+Rows jsonRows(const QJsonValue& table)
+{
+    Rows rows;
+    for (const QJsonValue& row : table.toArray()) {
+        std::vector<QVariant> values;
+        for (const QJsonValue& value : row.toArray())
+            values.push_back(value.isNull()     ? QVariant()
+                             : value.isDouble() ? QVariant(QString::number(value.toInteger()))
+                                                : QVariant(value.toString()));
+        rows.push_back(values);
+    }
+    return rows;
+}
+
+QString converter()
+{
+    return programFolder().value_or(QString()) + kJetConverterName;
+}
+
+JetRow receipt(int id, QVariant category, QVariant title, QVariant description, QVariant picture,
+               bool deleted = false)
+{
+    return {{id, category, title, description, picture}, deleted};
+}
+
+struct JetCase
+{
+    const char* name;
+    std::function<std::vector<JetTable>()> tables;
+    // Done to the folder after the Jet store is written: what an earlier
+    // start that was cut short left.
+    std::function<void(const TempFolder&)> before = {};
+    QString keptName = kKeptJetName;
+    // The number the next new receipt gets, when the case says.
+    long long nextReceipt = 0;
+};
+
+void PrintTo(const JetCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+std::vector<JetTable> fewReceipts()
+{
+    return {jetCategories({{{1, QStringLiteral("办公")}}, {{2, QStringLiteral("差旅")}}}),
+            jetReceipts({receipt(1, QStringLiteral("办公"), QStringLiteral("打印纸"),
+                                 QStringLiteral("两箱，A4"), QStringLiteral("00001.jpg")),
+                         receipt(2, QStringLiteral("差旅"), QStringLiteral("火车票 北京—上海"),
+                                 QStringLiteral("第一行\r\n第二行 'quoted' \"double\""),
+                                 QStringLiteral("00002.jpg"))}),
+            jetPasswords({{{QStringLiteral("NTgzOTIw")}}})};
+}
+
+std::vector<JetTable> manyReceipts()
+{
+    std::vector<JetRow> receipts;
+    for (int id = 1; id <= 10'000; ++id) {
+        // Every tenth description needs long-value pages of its own.
+        const QString description =
+            QStringLiteral("第%1张票据：购买办公用品、差旅报销。").arg(id).repeated(id % 10 == 0 ? 500 : 12);
+        receipts.push_back(receipt(id, QStringLiteral("类别%1").arg(id % 37),
+                                   QStringLiteral("票据标题 %1").arg(id), description,
+                                   QStringLiteral("%1.jpg").arg(id, 5, 10, QChar(u'0'))));
+    }
+    return {jetCategories({{{1, QStringLiteral("类别")}}}), jetReceipts(std::move(receipts)),
+            jetPasswords({{{QStringLiteral("MTIz")}}})};
+}
+
+class JetConversionTest : public ::testing::TestWithParam<JetCase>
+{
+};
+
+// Every store the writer makes is read alike by libmdb's mdb-export and by
+// mdb-reader; the converted store holds exactly those rows, numbers and
+// Nulls included; the Jet file is kept untouched beside it.
+TEST_P(JetConversionTest, ConvertsEveryRowAsBothReadersReadIt)
+{
+    const JetCase& c = GetParam();
+    TempFolder folder;
+    const std::vector<JetTable> tables = c.tables();
+    const QByteArray jet = writeJet4(tables, schema::kStorePassword);
+    const QString jetCopy = folder.write(QStringLiteral("copy.mdb"), jet);
+    folder.write(schema::kStoreFileName, jet);
+    if (c.before)
+        c.before(folder);
+
+    const QJsonObject read = mdbReaderDump(jetCopy);
+    ASSERT_FALSE(read.contains(QStringLiteral("error")))
+        << read.value(QStringLiteral("error")).toString().toStdString();
+    EXPECT_EQ(read.value(QStringLiteral("password")).toString(), schema::kStorePassword);
+    for (const JetTable& table : tables) {
+        const Rows expected = expectedRows(table);
+        EXPECT_EQ(jsonRows(read.value(table.name)), expected) << "mdb-reader, " << table.name.toStdString();
+        EXPECT_EQ(exportedRows(jetCopy, table.name), withoutNulls(expected))
+            << "mdb-export, " << table.name.toStdString() << "\n"
+            << show(exportedRows(jetCopy, table.name));
+    }
+
+    long long reported = -1;
+    const JetConversion conversion =
+        convertJetStore(folder.path(), converter(), [&](long long done, long long) { reported = done; });
+    ASSERT_EQ(conversion.outcome, JetConversion::Converted);
+    long long receipts = 0;
+    for (const JetRow& row : tables[1].rows)
+        receipts += row.deleted ? 0 : 1;
+    EXPECT_EQ(conversion.receipts, receipts);
+    EXPECT_EQ(reported, receipts);
+    EXPECT_EQ(conversion.categories, qsizetype(expectedRows(tables[0]).size()));
+    EXPECT_EQ(conversion.jetPath, folder.file(c.keptName));
+
+    QFile kept(folder.file(c.keptName));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(kept.readAll() == jet) << "the Jet file is kept as it was";
+
+    Connection store;
+    store.open(folder.file(schema::kStoreFileName), schema::kStorePassword);
+    for (const JetTable& table : tables)
+        EXPECT_EQ(storeRows(store, table.name), expectedRows(table)) << table.name.toStdString() << "\n"
+                                                                     << show(storeRows(store, table.name));
+    if (c.nextReceipt) {
+        store.execute(QStringLiteral("insert into pj(类别) values('new')"));
+        Statement last(store.handle(), QStringLiteral("select max(ID) from pj"));
+        ASSERT_TRUE(last.step());
+        EXPECT_EQ(last.integer(0), c.nextReceipt) << "a new receipt takes the number of a deleted one";
+        store.execute(QStringLiteral("delete from pj where 类别 = 'new'"));
+    }
+    if (tables.size() < 3) {
+        EXPECT_FALSE(store.hasTable(schema::kPasswords)) << "the login makes the password table";
+    }
+    store.close();
+
+    // A second start finds a store of its own and converts nothing.
+    EXPECT_EQ(convertJetStore(folder.path(), converter(), [](long long, long long) {}).outcome,
+              JetConversion::NotJet);
+    // Nothing but the store, the kept Jet file and what the test put there.
+    const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(left.size(), c.keptName == kKeptJetName ? 3 : 4) << left.join(u' ').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stores, JetConversionTest,
+    ::testing::Values(
+        JetCase{"empty store",
+                [] {
+                    return std::vector<JetTable>{jetCategories({}), jetReceipts({})};
+                }},
+        JetCase{"a few receipts", fewReceipts},
+        JetCase{"10,000 receipts with long Chinese descriptions", manyReceipts},
+        JetCase{"gaps in the numbers, deleted receipts still on their page",
+                [] {
+                    return std::vector<JetTable>{
+                        jetCategories({{{3, QStringLiteral("甲")}}, {{4, QStringLiteral("乙")}, true}}),
+                        jetReceipts({receipt(2, QStringLiteral("甲"), QStringLiteral("a"),
+                                             QStringLiteral("x"), QStringLiteral("1.jpg")),
+                                     receipt(3, QStringLiteral("甲"), QStringLiteral("b"),
+                                             QStringLiteral("y"), QStringLiteral("2.jpg"), true),
+                                     receipt(70000, QStringLiteral("乙"), QStringLiteral("c"),
+                                             QStringLiteral("z"), QStringLiteral("3.jpg")),
+                                     receipt(70001, QStringLiteral("乙"), QStringLiteral("d"),
+                                             QStringLiteral("w"), QStringLiteral("4.jpg"), true)})};
+                },
+                {},
+                kKeptJetName,
+                70002},
+        JetCase{"padded, empty and Null values",
+                [] {
+                    return std::vector<JetTable>{
+                        jetCategories({{{1, QVariant()}}, {{2, QStringLiteral("  前后有空格  ")}}}),
+                        jetReceipts(
+                            {receipt(1, QVariant(), QVariant(), QVariant(), QVariant()),
+                             receipt(2, QStringLiteral(""), QStringLiteral(" t "), QStringLiteral(""),
+                                     QStringLiteral("")),
+                             receipt(3, QStringLiteral("五十个字").repeated(12) + QStringLiteral("满了"),
+                                     QStringLiteral("0123"), QStringLiteral("0123"), QStringLiteral("x"))}),
+                        jetPasswords({{{QVariant()}}})};
+                }},
+        JetCase{"two rows in the password table",
+                [] {
+                    return std::vector<JetTable>{
+                        jetCategories({}), jetReceipts({}),
+                        jetPasswords({{{QStringLiteral("MTIz")}}, {{QStringLiteral("NDU2")}}})};
+                }},
+        JetCase{"an earlier start was cut short after keeping the Jet file", fewReceipts,
+                [](const TempFolder& f) {
+                    ASSERT_EQ(::link(QFile::encodeName(f.file(schema::kStoreFileName)).constData(),
+                                     QFile::encodeName(f.file(kKeptJetName)).constData()),
+                              0);
+                }},
+        JetCase{"another file holds the kept name already", fewReceipts,
+                [](const TempFolder& f) { f.write(kKeptJetName, "someone else's file"); },
+                kKeptJetName + QStringLiteral("-2")}),
+    [](const ::testing::TestParamInfo<JetCase>& info) { return "case" + std::to_string(info.index); });
+
+// A Jet file that cannot be read is refused and left as it was; the program
+// then meets a store it cannot read, and writes nothing to it.
+TEST(JetConversionRefusal, DamagedFileIsLeftUntouched)
+{
+    const QByteArray whole = writeJet4(fewReceipts(), schema::kStorePassword);
+    const std::vector<QByteArray> damaged = {
+        whole.left(4096),                                                      // cut after the header page
+        whole.left(2 * 4096) + QByteArray(4096, '\xff') + whole.mid(3 * 4096), // catalog overwritten
+        whole.left(19) + QByteArray(4096 - 19, '\0'),                          // signature, then nothing
+        // One receipt number twice, which a table keyed by it cannot hold.
+        writeJet4({jetCategories({}), jetReceipts({receipt(5, QStringLiteral("a"), QStringLiteral("b"),
+                                                           QVariant(), QStringLiteral("1.jpg")),
+                                                   receipt(5, QStringLiteral("c"), QStringLiteral("d"),
+                                                           QVariant(), QStringLiteral("2.jpg"))})},
+                  schema::kStorePassword),
+    };
+    for (const QByteArray& jet : damaged) {
+        TempFolder folder;
+        const QString path = folder.write(schema::kStoreFileName, jet);
+        const JetConversion conversion =
+            convertJetStore(folder.path(), converter(), [](long long, long long) {});
+        EXPECT_EQ(conversion.outcome, JetConversion::Unreadable);
+        EXPECT_TRUE(conversionMessage(conversion).contains(QStringLiteral("该文件未作任何改动")));
+
+        Connection connection;
+        RecordSet receipts;
+        RecordSet categories;
+        receipts.setConnection(&connection);
+        categories.setConnection(&connection);
+        bootstrapStore(folder.path(), connection, receipts, categories);
+        EXPECT_FALSE(receipts.active());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll() == jet) << "the Jet file was written to";
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{schema::kStoreFileName});
+    }
+}
+
+// Randomly damaged stores: each is either converted or refused as unreadable
+// (never blamed on the new store), and a refused one is left as it was.
+TEST(JetConversionRefusal, RandomDamageIsConvertedOrRefused)
+{
+    std::vector<JetRow> rows;
+    for (int id = 1; id <= 300; ++id)
+        rows.push_back(receipt(id, QStringLiteral("类别"), QStringLiteral("标题%1").arg(id),
+                               QStringLiteral("说明").repeated(id % 7 == 0 ? 900 : 5),
+                               QStringLiteral("p.jpg")));
+    const QByteArray whole =
+        writeJet4({jetCategories({}), jetReceipts(std::move(rows))}, schema::kStorePassword);
+    QRandomGenerator random(1);
+    int refused = 0;
+#if defined(__SANITIZE_ADDRESS__)
+    const int trials = 12; // each converter start takes seconds there
+#else
+    const int trials = 60;
+#endif
+    for (int trial = 0; trial < trials; ++trial) {
+        QByteArray jet = whole;
+        const int flips = 1 << (2 * int(random.bounded(4)));
+        for (int i = 0; i < flips; ++i)
+            jet[int(random.bounded(4096, int(jet.size())))] = char(random.bounded(256));
+        TempFolder folder;
+        folder.write(schema::kStoreFileName, jet);
+        const JetConversion conversion =
+            convertJetStore(folder.path(), converter(), [](long long, long long) {});
+        ASSERT_NE(conversion.outcome, JetConversion::NotWritten) << "trial " << trial;
+        const QString left =
+            conversion.outcome == JetConversion::Converted ? kKeptJetName : schema::kStoreFileName;
+        QFile file(folder.file(left));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(file.readAll() == jet) << "trial " << trial << ": the Jet file was changed";
+        refused += conversion.outcome == JetConversion::Unreadable ? 1 : 0;
+    }
+    std::printf("%d of %d damaged stores refused\n", refused, trials);
+}
+
+TEST(JetSignature, OnlyTheJetAndAceSignaturesCount)
+{
+    const QByteArray start("\x00\x01\x00\x00", 4);
+    EXPECT_TRUE(hasJetSignature(start + "Standard Jet DB"));
+    EXPECT_TRUE(hasJetSignature(start + "Standard ACE DB\0"));
+    EXPECT_FALSE(hasJetSignature(start + "Standard Jet D"));
+    EXPECT_FALSE(hasJetSignature(QByteArray("\x01\x01\x00\x00", 4) + "Standard Jet DB"));
+    EXPECT_FALSE(hasJetSignature("SQLite format 3\0abcd"));
+}
+
+} // namespace
