@@ -2,9 +2,9 @@
 
 #include "app/Form_main.h"
 #include "app/JetConversion.h"
-#include "util/ProgramFolder.h"
 #include "login/Form_mm.h"
 #include "util/FailureReport.h"
+#include "util/ProgramFolder.h"
 #include "util/vornDialogs.h"
 
 #include <QProgressDialog>

@@ -20,8 +20,8 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QScreen>
+#include <QWheelEvent>
 #include <limits>
 #include <unordered_set>
 
@@ -102,15 +102,21 @@ Form_main::~Form_main()
 
 void Form_main::connectHandlers()
 {
-    connect(ui->BitBtn2, &QToolButton::clicked, this, guardedHandler(m_report, this, &Form_main::BitBtn2Click));
-    connect(ui->BitBtn3, &QToolButton::clicked, this, guardedHandler(m_report, this, &Form_main::BitBtn3Click));
+    connect(ui->BitBtn2, &QToolButton::clicked, this,
+            guardedHandler(m_report, this, &Form_main::BitBtn2Click));
+    connect(ui->BitBtn3, &QToolButton::clicked, this,
+            guardedHandler(m_report, this, &Form_main::BitBtn3Click));
     // A label has no click signal of its own.
     ui->Label1->installEventFilter(this);
 
-    connect(ui->Button1, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_main::Button1Click));
-    connect(ui->Button2, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_main::Button2Click));
-    connect(ui->Button3, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_main::Button3Click));
-    connect(ui->Button4, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_main::Button4Click));
+    connect(ui->Button1, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &Form_main::Button1Click));
+    connect(ui->Button2, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &Form_main::Button2Click));
+    connect(ui->Button3, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &Form_main::Button3Click));
+    connect(ui->Button4, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &Form_main::Button4Click));
     connect(ui->AIFileDropPan1, &TAIFileDropPan::OnDragFile, this,
             guardedHandler(m_report, [this](QObject* sender, const QStringList& files) {
                 AIFileDropPan1DragFile(sender, files);
@@ -130,7 +136,8 @@ void Form_main::connectHandlers()
             [this](std::exception_ptr failure) { m_report.report(failure); });
     ui->DBGrid1->viewport()->installEventFilter(this);
 
-    connect(ui->Button5, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_main::Button5Click));
+    connect(ui->Button5, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &Form_main::Button5Click));
     ui->ListBox1->setModel(&m_results);
     // Lines shown from the receipts' copy stay as they were found when the copy changes.
     m_receiptIndex.setBeforeChange([this] { m_results.keepLines(); });

@@ -7,8 +7,8 @@
 #include "store/RecordSet.h"
 
 #include <QImage>
-#include <QTimer>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "app/Application.h"
 #include "app/ApplicationTitle.h"
-#include "util/ProgramFolder.h"
 #include "util/FailureReport.h"
 #include "util/Fonts.h"
 #include "util/MessageBoxDialogs.h"
+#include "util/ProgramFolder.h"
 
 #include <QFile>
 #include <QIcon>

@@ -15,8 +15,8 @@
 
 #include <QIcon>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <algorithm>
 #include <exception>
 #include <limits>
@@ -91,9 +91,12 @@ Form_mm::Form_mm(Connection& adoConnection1, Dialogs& dialogs, FailureReport& re
     m_ui->BitBtn3->setIcon(QIcon(QStringLiteral(":/fold.png")));
     m_ui->BitBtn2->setIcon(QIcon(QStringLiteral(":/save.png")));
 
-    connect(m_ui->BitBtn1, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_mm::BitBtn1Click));
-    connect(m_ui->BitBtn2, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_mm::BitBtn2Click));
-    connect(m_ui->BitBtn3, &QPushButton::clicked, this, guardedHandler(m_report, this, &Form_mm::BitBtn3Click));
+    connect(m_ui->BitBtn1, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &Form_mm::BitBtn1Click));
+    connect(m_ui->BitBtn2, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &Form_mm::BitBtn2Click));
+    connect(m_ui->BitBtn3, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &Form_mm::BitBtn3Click));
     m_ui->MaskEdit1->installEventFilter(this);
     // The user comes to type the password: the cursor waits in its field from the start.
     m_ui->MaskEdit1->setFocus();

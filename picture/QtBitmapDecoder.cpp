@@ -29,7 +29,10 @@ struct BmpLayout
     bool topDown = false;
     bool runLength() const { return compression == 1 || compression == 2; }
     // Rows of a fixed size, which the file's length has been held against.
-    bool plainRows() const { return (compression == 0 || compression == 3 || compression == 6) && stride() > 0; }
+    bool plainRows() const
+    {
+        return (compression == 0 || compression == 3 || compression == 6) && stride() > 0;
+    }
     qint64 stride() const { return (width * bitCount + 31) / 32 * 4; }
 };
 

@@ -235,8 +235,8 @@ bool ReceiptIndex::readSlice(int rows)
     slice.bind(2, qint64(rows));
     int read = 0;
     while (slice.step()) {
-        m_rows.push_back(makeRow(slice.integer(0), slice.text(1), slice.bytes(1), slice.text(2), slice.bytes(2),
-                                 slice.text(3), slice.bytes(3)));
+        m_rows.push_back(makeRow(slice.integer(0), slice.text(1), slice.bytes(1), slice.text(2),
+                                 slice.bytes(2), slice.text(3), slice.bytes(3)));
         m_readUpTo = m_rows.back().id;
         ++read;
     }

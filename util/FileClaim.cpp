@@ -29,8 +29,8 @@ int moveWithoutReplacing(const QString& from, const QString& to)
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return errno;
-    // The file system cannot refuse to replace in a rename; a hard link can
-    // refuse, and the temporary name is let go once the link stands.
+        // The file system cannot refuse to replace in a rename; a hard link can
+        // refuse, and the temporary name is let go once the link stands.
 #endif
 #ifdef Q_OS_UNIX
     if (::link(source.constData(), target.constData()) != 0)
@@ -125,7 +125,8 @@ int removeLeftoverTemporaries(const QString& folder, const QString& prefix, cons
     for (const QString& name : namesStartingWith(folder, prefix)) {
         if (!name.endsWith(suffix) || name.size() < prefix.size() + suffix.size())
             continue;
-        const QStringView middle = QStringView(name).mid(prefix.size(), name.size() - prefix.size() - suffix.size());
+        const QStringView middle =
+            QStringView(name).mid(prefix.size(), name.size() - prefix.size() - suffix.size());
         const QString path = QDir(folder).filePath(name);
         if (writerMayRun(middle) || !QFileInfo(path).isFile())
             continue;

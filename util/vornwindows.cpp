@@ -39,7 +39,8 @@ bool openDocument(const QString& document, const QString& parameters)
     if (!parameters.isEmpty() && file.isFile() && file.isExecutable()) {
         const QString folder = documentWorkingDirectory(document);
         return QProcess::startDetached(file.absoluteFilePath(), QProcess::splitCommand(parameters),
-                                       folder.isEmpty() ? file.absolutePath() : QFileInfo(folder).absoluteFilePath());
+                                       folder.isEmpty() ? file.absolutePath()
+                                                        : QFileInfo(folder).absoluteFilePath());
     }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(file.absoluteFilePath()));
 }

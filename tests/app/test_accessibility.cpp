@@ -79,27 +79,26 @@ protected:
 
 TEST_F(AccessibilityTest, MainWindowIsAWindowWhoseFieldsAreNamedByTheirLabels)
 {
-    expectTree(window.get(),
-               {
-                   {"Form_main", Role::Window, "TavrellQuillbox", ""},
-                   {"BitBtn2", Role::PushButton, "票据录入", ""},
-                   {"BitBtn3", Role::PushButton, "票据查询", ""},
-                   {"ComboBox1", Role::ComboBox, "", "票据分类"},
-                   {"Edit1", Role::EditableText, "票据标题", "票据标题"},
-                   {"Edit2", Role::EditableText, "票据说明", "票据说明"},
-                   {"Edit3", Role::EditableText, "票据图片", "票据图片"},
-                   {"Button1", Role::PushButton, "选择图片", ""},
-                   {"Button2", Role::PushButton, "新增票据", ""},
-                   {"Button4", Role::PushButton, "删除票据", ""},
-                   {"Image1", Role::Graphic, "开始图片", ""},
-                   {"Image2", Role::Graphic, "图片预览", ""},
-                   {"DBGrid1", Role::Table, "全部票据", ""},
-                   {"ComboBox2", Role::ComboBox, "", "分类"},
-                   {"Edit4", Role::EditableText, "查询内容", "查询内容"},
-                   {"Button5", Role::PushButton, "查找", ""},
-                   {"ListBox1", Role::List, "查询结果", ""},
-                   {"Image3", Role::Graphic, "票据图片", ""},
-               });
+    expectTree(window.get(), {
+                                 {"Form_main", Role::Window, "TavrellQuillbox", ""},
+                                 {"BitBtn2", Role::PushButton, "票据录入", ""},
+                                 {"BitBtn3", Role::PushButton, "票据查询", ""},
+                                 {"ComboBox1", Role::ComboBox, "", "票据分类"},
+                                 {"Edit1", Role::EditableText, "票据标题", "票据标题"},
+                                 {"Edit2", Role::EditableText, "票据说明", "票据说明"},
+                                 {"Edit3", Role::EditableText, "票据图片", "票据图片"},
+                                 {"Button1", Role::PushButton, "选择图片", ""},
+                                 {"Button2", Role::PushButton, "新增票据", ""},
+                                 {"Button4", Role::PushButton, "删除票据", ""},
+                                 {"Image1", Role::Graphic, "开始图片", ""},
+                                 {"Image2", Role::Graphic, "图片预览", ""},
+                                 {"DBGrid1", Role::Table, "全部票据", ""},
+                                 {"ComboBox2", Role::ComboBox, "", "分类"},
+                                 {"Edit4", Role::EditableText, "查询内容", "查询内容"},
+                                 {"Button5", Role::PushButton, "查找", ""},
+                                 {"ListBox1", Role::List, "查询结果", ""},
+                                 {"Image3", Role::Graphic, "票据图片", ""},
+                             });
 }
 
 TEST_F(AccessibilityTest, PictureBoxesTellWhatTheyShowAndTheGridAndListReadTheirCells)
@@ -147,7 +146,8 @@ TEST_F(AccessibilityTest, EnterAndSpacePressTheFocusedButton)
 
 TEST_F(AccessibilityTest, LoginDialogFieldsAreNamedByTheirLabels)
 {
-    Form_mm login(window->ADOConnection1(), dialogs, report, [] {}, [] {});
+    Form_mm login(
+        window->ADOConnection1(), dialogs, report, [] {}, [] {});
     expectTree(&login, {
                            {"Form_mm", Role::Dialog, "登录", ""},
                            {"MaskEdit1", Role::EditableText, "密码", "密码"},

@@ -216,7 +216,8 @@ TEST(BootstrapTest, StartKilledWhileMakingTheStoreLeavesNoStoreOrAWholeOne)
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QB_BOOTSTRAP_CHILD", folder.path());
         child.setProcessEnvironment(env);
-        child.start(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(), {"--gtest_filter=BootstrapChild.Run"});
+        child.start(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(),
+                    {"--gtest_filter=BootstrapChild.Run"});
         ASSERT_TRUE(child.waitForStarted());
         QThread::usleep(random.bounded(5'000, 130'000));
         ::kill(pid_t(child.processId()), SIGKILL);

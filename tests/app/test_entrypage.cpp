@@ -308,7 +308,8 @@ TEST_F(EntryPageTest, WheelMovesTheCurrentReceiptWithoutLoadingIt)
     };
     turn(-120); // one notch towards the user: the next row
     EXPECT_EQ(window->ADOQuery1().currentIndex(), 1);
-    EXPECT_EQ(grid()->currentIndex().row(), 1) << "the grid highlights the receipt that change and delete act on";
+    EXPECT_EQ(grid()->currentIndex().row(), 1)
+        << "the grid highlights the receipt that change and delete act on";
     EXPECT_EQ(text("Edit1"), "one") << "the fields keep the clicked receipt";
     turn(-60);
     turn(-60);

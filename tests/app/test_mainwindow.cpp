@@ -79,9 +79,9 @@ TEST_F(MainWindowTest, PagesHaveTheirDesignedSizes)
         QSize size;
     };
     const std::vector<Case> cases{
-        {"BitBtn2", "Panel1", {1000, 337}}, {"BitBtn2", "AIFileDropPan1", {998, 335}},
+        {"BitBtn2", "Panel1", {1000, 337}},  {"BitBtn2", "AIFileDropPan1", {998, 335}},
         {"BitBtn2", "DBGrid1", {1000, 210}}, {"BitBtn3", "Panel3", {329, 547}},
-        {"BitBtn3", "Panel4", {327, 144}},  {"BitBtn3", "Panel5", {671, 547}},
+        {"BitBtn3", "Panel4", {327, 144}},   {"BitBtn3", "Panel5", {671, 547}},
         {"BitBtn3", "Memo1", {669, 144}},
     };
     for (const Case& c : cases) {

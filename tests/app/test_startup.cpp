@@ -243,14 +243,16 @@ void withJetStore(const fs::path& folder, const QByteArray& jet)
 {
     QFile store(QFile::decodeName(QByteArray::fromStdString((folder / "pj.db").string())));
     ASSERT_TRUE(store.open(QIODevice::WriteOnly) && store.write(jet) == jet.size());
-    const QByteArray converter = QFile::encodeName(programFolder().value_or(QString())) + kJetConverterName.toUtf8();
+    const QByteArray converter =
+        QFile::encodeName(programFolder().value_or(QString())) + kJetConverterName.toUtf8();
     fs::copy_file(converter.toStdString(), folder / kJetConverterName.toStdString());
 }
 
 QByteArray oldStore()
 {
     return writeJet4({jetCategories({{{1, QStringLiteral("办公")}}}),
-                      jetReceipts({{{7, QStringLiteral("办公"), QStringLiteral("纸"), QVariant(), QStringLiteral("7.jpg")}}}),
+                      jetReceipts({{{7, QStringLiteral("办公"), QStringLiteral("纸"), QVariant(),
+                                     QStringLiteral("7.jpg")}}}),
                       jetPasswords({{{QStringLiteral("NTgzOTIw")}}})},
                      schema::kStorePassword);
 }
@@ -351,25 +353,29 @@ INSTANTIATE_TEST_SUITE_P(
                        false,
                        true,
                        {QStringLiteral("failure[startup]: attempt to write a readonly database.")}},
-        StartCondition{"store of the Jet format",
-                       "jet",
-                       [](const fs::path& f) { withJetStore(f, oldStore()); },
-                       false,
-                       true,
-                       {QStringLiteral("info: 票据库 pj.db 原为 Jet (Access) 格式，已转换为本程序的格式：共转入 1 张票据、1 "
-                                       "个类别。原文件未作改动，另存为本程序文件夹中的 pj.db.jet。")}},
-        StartCondition{"damaged store of the Jet format",
-                       "jet-damaged",
-                       [](const fs::path& f) { withJetStore(f, oldStore().left(4096)); },
-                       false,
-                       false,
-                       // Told why, then as with any store the program cannot read.
-                       {QStringLiteral("failure[startup]: file is encrypted or is not a database."),
-                        QStringLiteral("info: 票据库 pj.db 是 Jet (Access) 格式，但无法读取（文件已损坏，或其编码无法识别），"
-                                       "因此没有转换。该文件未作任何改动。"),
-                        kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏")),
-                        kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏")),
-                        kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏"))}},
+        StartCondition{
+            "store of the Jet format",
+            "jet",
+            [](const fs::path& f) { withJetStore(f, oldStore()); },
+            false,
+            true,
+            {QStringLiteral(
+                "info: 票据库 pj.db 原为 Jet (Access) 格式，已转换为本程序的格式：共转入 1 张票据、1 "
+                "个类别。原文件未作改动，另存为本程序文件夹中的 pj.db.jet。")}},
+        StartCondition{
+            "damaged store of the Jet format",
+            "jet-damaged",
+            [](const fs::path& f) { withJetStore(f, oldStore().left(4096)); },
+            false,
+            false,
+            // Told why, then as with any store the program cannot read.
+            {QStringLiteral("failure[startup]: file is encrypted or is not a database."),
+             QStringLiteral(
+                 "info: 票据库 pj.db 是 Jet (Access) 格式，但无法读取（文件已损坏，或其编码无法识别），"
+                 "因此没有转换。该文件未作任何改动。"),
+             kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏")),
+             kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏")),
+             kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏"))}},
         StartCondition{"stored password unreadable",
                        "unreadable",
                        [](const fs::path& f) {

@@ -190,10 +190,11 @@ TEST_F(FileDropPanTest, EachDropRefillsThePanelsOwnListBeforeTheSignal)
 
     QStringList seen;
     bool sawOwnList = false;
-    QObject::connect(panel, &TAIFileDropPan::OnDragFile, panel, [&](QObject* sender, const QStringList& list) {
-        seen = list;
-        sawOwnList = sender == panel && &list == &panel->FileList();
-    });
+    QObject::connect(panel, &TAIFileDropPan::OnDragFile, panel,
+                     [&](QObject* sender, const QStringList& list) {
+                         seen = list;
+                         sawOwnList = sender == panel && &list == &panel->FileList();
+                     });
 
     dragOnto(edit, *fileDrag({a, b}));
     EXPECT_EQ(seen, (QStringList{a, b}));

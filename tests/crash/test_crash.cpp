@@ -159,7 +159,8 @@ TEST(CrashTest, KillsWhileFilingAndDeletingLoseNothing)
 
         if (QFileInfo(folder + "pj.db").isFile()) {
             Connection connection;
-            ASSERT_TRUE(vorndata::connect(connection, folder + "pj.db", schema::kStorePassword)) << "trial " << trial;
+            ASSERT_TRUE(vorndata::connect(connection, folder + "pj.db", schema::kStorePassword))
+                << "trial " << trial;
             RecordSet check;
             check.setConnection(&connection);
             check.addSql("PRAGMA integrity_check");
@@ -175,8 +176,8 @@ TEST(CrashTest, KillsWhileFilingAndDeletingLoseNothing)
                 const int source = receipts.fieldAsText("票据标题").toInt();
                 named.insert(picture);
                 ASSERT_EQ(contentOf(folder + "image/" + picture), contentOf(sourcePath(sources, source)))
-                    << "trial " << trial << ": receipt " << receipts.fieldAsText("ID").toStdString() << " names "
-                    << picture.toStdString() << ", which is missing or not its source's bytes";
+                    << "trial " << trial << ": receipt " << receipts.fieldAsText("ID").toStdString()
+                    << " names " << picture.toStdString() << ", which is missing or not its source's bytes";
                 ++receiptsChecked;
             }
             for (const QString& name : QDir(folder + "image").entryList(QDir::Files)) {
@@ -199,15 +200,17 @@ TEST(CrashTest, KillsWhileFilingAndDeletingLoseNothing)
             RecordingDialogs dialogs;
             FailureReport report(dialogs, QStringLiteral("crash"));
             Form_main window(folder, dialogs, report);
-            ASSERT_TRUE(window.ADOQuery1().active()) << "trial " << trial << ": the next start cannot open the store";
+            ASSERT_TRUE(window.ADOQuery1().active())
+                << "trial " << trial << ": the next start cannot open the store";
         }
         ASSERT_TRUE(temporariesIn(folder).isEmpty())
             << "trial " << trial << ": " << temporariesIn(folder).join(' ').toStdString();
         temporariesRemoved += before;
     }
-    std::printf("crash test: %d kills (%d during start-up), %d receipts checked, %d orphan pictures at the end, "
-                "%d temporary files removed by the next start\n",
-                kTrials, killsInStartUp, receiptsChecked, orphans, temporariesRemoved);
+    std::printf(
+        "crash test: %d kills (%d during start-up), %d receipts checked, %d orphan pictures at the end, "
+        "%d temporary files removed by the next start\n",
+        kTrials, killsInStartUp, receiptsChecked, orphans, temporariesRemoved);
 }
 
 // Converts the Jet store in the folder, as the program's start does, until

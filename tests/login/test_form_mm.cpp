@@ -24,7 +24,8 @@ const QString kWrong = QStringLiteral("密码不对");
 const QString kEnterOld = QStringLiteral("请输入原码");
 const QString kMismatch = QStringLiteral("新密码两次不一致");
 const QString kChanged = QStringLiteral("密码修改成功,请输入新密码登录");
-const QString kNoWide = QStringLiteral("新密码只能包含西欧字母（含带重音的字母）、数字和符号，不能有汉字、€ 等其他字符");
+const QString kNoWide =
+    QStringLiteral("新密码只能包含西欧字母（含带重音的字母）、数字和符号，不能有汉字、€ 等其他字符");
 const QString kTooLong = QStringLiteral("新密码最长36个字符");
 
 void run(Connection& connection, const QString& statement)
@@ -93,7 +94,10 @@ protected:
     std::unique_ptr<Form_mm> open() { return open(connection); }
 
     static QLineEdit* field(Form_mm& form, const char* name) { return test::child<QLineEdit>(form, name); }
-    static QPushButton* button(Form_mm& form, const char* name) { return test::child<QPushButton>(form, name); }
+    static QPushButton* button(Form_mm& form, const char* name)
+    {
+        return test::child<QPushButton>(form, name);
+    }
     static void login(Form_mm& form, const QString& password)
     {
         field(form, "MaskEdit1")->setText(password);
@@ -318,10 +322,8 @@ TEST_F(LoginDialog, RefusesNewPasswordsTheStoredFormCannotCarry)
         QString password;
         QString message;
     } refused[] = {
-        {QStringLiteral("密码"), kNoWide},
-        {QStringLiteral("abc") + QChar(0x100), kNoWide},
-        {QStringLiteral("100€"), kNoWide},
-        {QString(37, u'x'), kTooLong},
+        {QStringLiteral("密码"), kNoWide}, {QStringLiteral("abc") + QChar(0x100), kNoWide},
+        {QStringLiteral("100€"), kNoWide}, {QString(37, u'x'), kTooLong},
         {QString(40, u'中'), kNoWide},
     };
     auto form = open();
@@ -410,13 +412,15 @@ INSTANTIATE_TEST_SUITE_P(
                      true},
         WriteFailure{"engine refuses the update",
                      [](Connection& connection, Form_mm&) {
-                         run(connection, QStringLiteral("create trigger refuse before update on pass "
-                                                        "begin select raise(abort, 'refused by the test'); end"));
+                         run(connection,
+                             QStringLiteral("create trigger refuse before update on pass "
+                                            "begin select raise(abort, 'refused by the test'); end"));
                      },
                      true},
-        WriteFailure{"table dropped",
-                     [](Connection& connection, Form_mm&) { run(connection, QStringLiteral("drop table pass")); },
-                     false}));
+        WriteFailure{
+            "table dropped",
+            [](Connection& connection, Form_mm&) { run(connection, QStringLiteral("drop table pass")); },
+            false}));
 
 TEST_F(LoginDialog, FoldsOutToTheExpandedOuterHeight)
 {

@@ -49,10 +49,12 @@ TEST_F(RealLoginTest, LoginDialogHasItsOuterHeightsAndStandsInTheMiddle)
 {
     RecordingDialogs dialogs;
     FailureReport report(dialogs, "real windows");
-    Form_mm login(connection, dialogs, report, [] {}, [] {});
+    Form_mm login(
+        connection, dialogs, report, [] {}, [] {});
     login.show();
     settle(login);
-    EXPECT_GT(login.frameGeometry().height() - login.geometry().height(), 0) << "the window manager adds a frame";
+    EXPECT_GT(login.frameGeometry().height() - login.geometry().height(), 0)
+        << "the window manager adds a frame";
     EXPECT_EQ(login.frameGeometry().height(), 162);
     EXPECT_LE(centreOffset(login), 2) << "centred on the desktop";
     child<QAbstractButton>(login, "BitBtn3")->click();
@@ -77,7 +79,8 @@ TEST(RealWindowTest, MainWindowSizesAndTheUnderlinedLinkOnTheScreen)
     // The link as the X server shows it: a blue line under most of the text.
     auto* link = child<QLabel>(window, "Label1");
     const QPoint at = link->mapToGlobal(QPoint(0, 0));
-    const QImage shot = window.screen()->grabWindow(0, at.x(), at.y(), link->width(), link->height()).toImage();
+    const QImage shot =
+        window.screen()->grabWindow(0, at.x(), at.y(), link->width(), link->height()).toImage();
     ASSERT_FALSE(shot.isNull());
     int longestRun = 0;
     for (int y = shot.height() / 2; y < shot.height(); ++y)

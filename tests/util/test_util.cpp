@@ -62,7 +62,8 @@ TEST(FailureReportTest, TextEndsWithAFullStopOnlyWhenItsLastCharacterComesAfterI
     EXPECT_EQ(FailureReport::withFullStop("图片丢失"), "图片丢失.");
     EXPECT_EQ(FailureReport::withFullStop(""), "");
     for (const char* ours : {"请缩短后再保存。", "不能保存！", "要删除吗？"})
-        EXPECT_EQ(FailureReport::withFullStop(QString::fromUtf8(ours)), QString::fromUtf8(ours)) << "a full-width sentence end counts as one";
+        EXPECT_EQ(FailureReport::withFullStop(QString::fromUtf8(ours)), QString::fromUtf8(ours))
+            << "a full-width sentence end counts as one";
 }
 
 TEST(FailureReportTest, NestedFailureShowsItsInnermostNonEmptyMessage)
@@ -134,7 +135,8 @@ TEST(OpenDocumentTest, FilesAreFilesAndProgramsGetTheirParameters)
     EXPECT_TRUE(openDocument("https://tavrell-studio.example.com/", QString()));
     EXPECT_FALSE(openDocument("sub/missing.pdf", QString()));
     ASSERT_EQ(opener.opened.size(), 2);
-    EXPECT_EQ(opener.opened[0], QUrl::fromLocalFile(dir.filePath("sub/file.pdf"))) << "a relative path is a file";
+    EXPECT_EQ(opener.opened[0], QUrl::fromLocalFile(dir.filePath("sub/file.pdf")))
+        << "a relative path is a file";
     EXPECT_EQ(opener.opened[1], QUrl("https://tavrell-studio.example.com/"));
 
     // A program is started with the parameter text, not handed to the opener.
