@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -51,6 +52,20 @@ bool syncFile(const QString& path)
 } // namespace
 
 namespace {
+// numberedPictureName() into `out`, without a text of Qt's: the search for a
+// free number may try a hundred thousand. Returns the length.
+size_t numberedName(qint64 number, char (&out)[32])
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    const size_t count = size_t(end - digits);
+    const size_t zeros = count < 5 ? 5 - count : 0;
+    std::memset(out, '0', zeros);
+    std::memcpy(out + zeros, digits, count);
+    std::memcpy(out + zeros + count, ".jpg", 4);
+    return zeros + count + 4;
+}
+
 // The number that `name` is the numbered picture name of, or 0. Digits
 // beyond eighteen cannot come from a number the program hands out.
 qint64 numberOf(std::string_view name)
@@ -92,16 +107,17 @@ QString lowestFreeName(const QString& pictureFolder, bool foldersTakeNames, cons
     for (const qint64 n : numbers)
         if (n < qint64(taken.size()))
             taken[size_t(n)] = true;
+    char name[32];
     for (qint64 n = 1;; ++n) {
         if (n < qint64(taken.size()) && taken[size_t(n)])
             continue;
         // The receipts first: a store whose receipts name a long run of
         // pictures no longer in the folder is answered from memory, where a
         // test of the file per number would cost a system call each.
-        const QString name = numberedPictureName(n);
-        if (named && named(name))
+        const size_t length = numberedName(n, name);
+        if (named && named(std::string_view(name, length)))
             continue;
-        const QString path = pictureFolder + name;
+        const QString path = pictureFolder + QLatin1StringView(name, qsizetype(length));
         if (fileExists(path) || (foldersTakeNames && QFileInfo(path).isDir()))
             continue;
         return path;
@@ -229,7 +245,7 @@ PictureNamed namedInStore(Connection& connection)
     // One reader for the whole decision: a search of a free number asks
     // about many names that lie close together.
     auto names = std::make_shared<PictureNames>(connection);
-    return [names](const QString& name) { return names->named(name); };
+    return [names](std::string_view name) { return names->named(name); };
 }
 
 bool removeUnnamedPicture(const QString& stored, const QString& pictureFolder, const PictureNamed& named)
@@ -239,7 +255,7 @@ bool removeUnnamedPicture(const QString& stored, const QString& pictureFolder, c
     if (stored.isEmpty() || fileNamePart(stored) != stored)
         return false;
     const QString path = pictureFolder + stored;
-    if (!fileExists(path) || named(stored))
+    if (!fileExists(path) || named(stored.toUtf8().toStdString()))
         return false;
     return QFile::remove(path);
 }

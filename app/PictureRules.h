@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 #include <stdexcept>
+#include <string_view>
 
 namespace qb {
 
@@ -27,8 +28,9 @@ QString pictureFolderPath(const QString& programFolder);
 // "00001.jpg" for 1, "100000.jpg" for 100000: at least five digits, no upper limit.
 QString numberedPictureName(qint64 number);
 
-// Whether some receipt names the picture `name` (its stored name, trimmed).
-using PictureNamed = std::function<bool(const QString& name)>;
+// Whether some receipt names the picture `utf8Name` (its stored name,
+// trimmed, in UTF-8).
+using PictureNamed = std::function<bool(std::string_view utf8Name)>;
 
 // Asks the receipts in the store. Make one per decision: it answers for the
 // store as it was when first asked. Throws StoreError when the store cannot

@@ -3,15 +3,34 @@
 #include "store/Connection.h"
 #include "store/Schema.h"
 #include "store/Statement.h"
-#include "util/Trim.h"
+
+#include <algorithm>
 
 namespace qb {
 
 namespace {
 
-QString trimmedValue(const Statement& q)
+std::string_view rawValue(const Statement& q)
 {
-    return trimmed(QString::fromUtf8(reinterpret_cast<const char*>(q.text(0)), q.bytes(0)));
+    return {reinterpret_cast<const char*>(q.text(0)), size_t(q.bytes(0))};
+}
+
+// The value as the display reads it: without the characters up to and
+// including the blank at either end. In UTF-8 those are single bytes that
+// occur in no longer sequence, so the bytes can be cut directly. A value
+// that is no valid UTF-8 becomes the text the display shows for it.
+std::string trimmedValue(const Statement& q)
+{
+    std::string_view value = rawValue(q);
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    while (!value.empty() && blank(value.front()))
+        value.remove_prefix(1);
+    while (!value.empty() && blank(value.back()))
+        value.remove_suffix(1);
+    if (std::all_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return std::string(value);
+    const QByteArray shown = QString::fromUtf8(value.data(), qsizetype(value.size())).toUtf8();
+    return std::string(shown.constData(), size_t(shown.size()));
 }
 
 constexpr int kMostStretchRows = 4096;
@@ -32,47 +51,56 @@ void PictureNames::readOddValues()
 // Reads the index from `from` on, a stretch at a time; each new stretch is
 // twice as long as the one before, so that one question costs one short
 // read and a long walk a few long ones.
-void PictureNames::readStretchFrom(const QByteArray& from)
+void PictureNames::readStretchFrom(std::string_view from)
 {
     Statement q(m_connection.handle(), QStringLiteral("select %1 from %2 where %1 >= ?1 order by %1 limit ?2")
                                            .arg(schema::kPicture, schema::kReceipts));
-    q.bind(1, from);
+    q.bindText(1, from);
     q.bind(2, qint64(m_stretchRows));
     m_stretch.clear();
+    m_stretch.reserve(size_t(m_stretchRows));
     int rows = 0;
     while (q.step()) {
         m_stretch.insert(trimmedValue(q));
-        m_to = QByteArray(reinterpret_cast<const char*>(q.text(0)), q.bytes(0));
+        m_to = rawValue(q);
         ++rows;
     }
     m_from = from;
     m_toEnd = rows < m_stretchRows;
     m_stretchRead = true;
-    m_stretchRows = qMin(m_stretchRows * 2, kMostStretchRows);
+    m_stretchRows = std::min(m_stretchRows * 2, kMostStretchRows);
 }
 
 bool PictureNames::named(const QString& name)
 {
+    const QByteArray utf8 = name.toUtf8();
+    return named(std::string_view(utf8.constData(), size_t(utf8.size())));
+}
+
+bool PictureNames::named(std::string_view name)
+{
     if (!m_oddRead)
         readOddValues();
-    if (m_odd.contains(name))
+    // The sets look names up without a string of their own.
+    const absl::string_view key(name.data(), name.size());
+    if (m_odd.contains(key))
         return true;
     // A value that trims to `name` and is no odd one is `name` followed by
     // blanks or control characters, all of which sort below `name` + "!".
-    const QByteArray key = name.toUtf8();
-    const QByteArray pastPadded = key + '!';
-    const bool covered = m_stretchRead && m_from <= key && (m_toEnd || pastPadded <= m_to);
-    if (covered || m_stretch.contains(name))
-        return m_stretch.contains(name);
-    readStretchFrom(key);
-    if (m_stretch.contains(name) || m_toEnd || pastPadded <= m_to)
-        return m_stretch.contains(name);
+    std::string pastPadded(name);
+    pastPadded += '!';
+    const bool covered = m_stretchRead && std::string_view(m_from) <= name && (m_toEnd || pastPadded <= m_to);
+    if (covered || m_stretch.contains(key))
+        return m_stretch.contains(key);
+    readStretchFrom(name);
+    if (m_stretch.contains(key) || m_toEnd || pastPadded <= m_to)
+        return m_stretch.contains(key);
     // A whole stretch of values that start with the name and are not it:
     // the values that could trim to it are read on their own.
     Statement q(m_connection.handle(), QStringLiteral("select %1 from %2 where %1 >= ?1 and %1 < ?2")
                                            .arg(schema::kPicture, schema::kReceipts));
-    q.bind(1, key);
-    q.bind(2, pastPadded);
+    q.bindText(1, name);
+    q.bindText(2, pastPadded);
     while (q.step())
         if (trimmedValue(q) == name)
             return true;

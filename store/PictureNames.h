@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QByteArray>
-#include <QSet>
 #include <QString>
+#include <absl/container/flat_hash_set.h>
+#include <string>
+#include <string_view>
 
 namespace qb {
 
@@ -15,6 +16,9 @@ class Connection;
 // one read of a stretch of the index, so that a store whose receipts name
 // thousands of lost pictures in a row costs a few reads, not thousands.
 //
+// Names are compared as UTF-8 bytes; a stored value that is no valid UTF-8
+// compares as the text the display makes of it.
+//
 // An instance answers for the store as it was when asked; make one per
 // decision, not one to keep.
 class PictureNames
@@ -25,22 +29,27 @@ public:
     // Whether some receipt names `name`. Throws StoreError when the store
     // cannot be read.
     bool named(const QString& name);
+    // The same for a name in UTF-8, without a text of Qt's per question:
+    // a free number may be looked for past a hundred thousand names.
+    bool named(std::string_view utf8Name);
 
 private:
+    using NameSet = absl::flat_hash_set<std::string>;
+
     void readOddValues();
-    void readStretchFrom(const QByteArray& from);
+    void readStretchFrom(std::string_view from);
 
     Connection& m_connection;
     // Values that sort apart from the name they trim to: those that start
     // with a blank or a control character, and values that are no text.
     bool m_oddRead = false;
-    QSet<QString> m_odd;
+    NameSet m_odd;
     // The stretch of the index read last: every value from m_from up to
     // m_to (or to the end), trimmed.
     bool m_stretchRead = false;
-    QByteArray m_from, m_to;
+    std::string m_from, m_to;
     bool m_toEnd = false;
-    QSet<QString> m_stretch;
+    NameSet m_stretch;
     int m_stretchRows = 64;
 };
 

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <sqlcipher/sqlite3.h>
+#include <string_view>
 
 namespace qb {
 
@@ -34,8 +35,12 @@ public:
     // `utf8` as a text.
     void bind(int index, const QByteArray& utf8)
     {
-        check(sqlite3_bind_text64(m_stmt, index, utf8.constData(), sqlite3_uint64(utf8.size()),
-                                  SQLITE_TRANSIENT, SQLITE_UTF8));
+        bindText(index, std::string_view(utf8.constData(), size_t(utf8.size())));
+    }
+    void bindText(int index, std::string_view utf8)
+    {
+        check(sqlite3_bind_text64(m_stmt, index, utf8.data(), sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT,
+                                  SQLITE_UTF8));
     }
     void bind(int index, qint64 value) { check(sqlite3_bind_int64(m_stmt, index, value)); }
 

@@ -231,7 +231,9 @@ TEST(PictureNameTest, NumbersThatReceiptsNameStayTakenWithoutTheirFiles)
     PictureFolder p;
     p.take("00002.jpg");
     const QStringList named{"00001.jpg", "00003.jpg"};
-    const PictureNamed isNamed = [&](const QString& name) { return named.contains(name); };
+    const PictureNamed isNamed = [&](std::string_view name) {
+        return named.contains(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    };
     EXPECT_EQ(nextFreePictureName(p.folder, isNamed), p.folder + "00004.jpg");
     const QString source = p.root.write("scan.jpg", "scan bytes");
     EXPECT_EQ(importPicture(source, p.folder, isNamed), "00004.jpg");
@@ -291,7 +293,7 @@ TEST(PictureImportTest, CopyOrMoveFailingForAnyReasonLeavesNoNumberedFileAndSays
             ASSERT_TRUE(disk->mounted) << c.what << ": " << std::strerror(errno);
         }
         bool done = false;
-        const PictureNamed hook = [&](const QString&) {
+        const PictureNamed hook = [&](std::string_view) {
             if (!done && c.meanwhile)
                 c.meanwhile(p.folder, disk ? &*disk : nullptr);
             done = true;

@@ -32,6 +32,16 @@ protected:
         sqlite3_finalize(q);
     }
 
+    void insertBytes(const QByteArray& text)
+    {
+        sqlite3_stmt* q = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(connection.handle(), "insert into pj(图片) values(?)", -1, &q, nullptr),
+                  SQLITE_OK);
+        sqlite3_bind_text(q, 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        ASSERT_EQ(sqlite3_step(q), SQLITE_DONE);
+        sqlite3_finalize(q);
+    }
+
     bool namedByEveryRow(const QString& name)
     {
         sqlite3_stmt* q = nullptr;
@@ -56,7 +66,7 @@ TEST_F(PictureNamesTest, AnswersAsTheTrimmedComparisonOfEveryStoredValue)
     sqlite3_exec(connection.handle(), "begin", nullptr, nullptr, nullptr);
     for (int i = 0; i < 600; ++i) {
         const QString name = numbered(int(random.bounded(1, 400)));
-        switch (random.bounded(9)) {
+        switch (random.bounded(10)) {
         case 0:
             insert(u' ' + name);
             break;
@@ -78,6 +88,9 @@ TEST_F(PictureNamesTest, AnswersAsTheTrimmedComparisonOfEveryStoredValue)
         case 6:
             insert(QVariant());
             break;
+        case 7:
+            insertBytes("\xff" + name.toUtf8() + "\xc3");
+            break; // no UTF-8: shown with replacement characters
         default:
             insert(name);
             break;
