@@ -59,6 +59,9 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
     ui->DBGrid1->verticalHeader()->setMinimumWidth(14);
 
     m_receipts.setConnection(&m_connection);
+    // The search's copy, read while the program was idle, knows how many
+    // receipts there are: the grid shows without the engine counting them.
+    m_receipts.setKnownCount(schema::kReceipts, [this] { return m_receiptIndex.receiptCount(); });
     m_categories.setConnection(&m_connection);
     m_dataSource1 = std::make_unique<DataSource>(m_receipts);
     ui->DBGrid1->setModel(m_dataSource1.get());

@@ -294,6 +294,13 @@ bool ReceiptIndex::loadedStale()
            m_connection.totalChanges() - m_connection.reportedChanges() != m_unreported;
 }
 
+std::optional<size_t> ReceiptIndex::receiptCount()
+{
+    if (!m_loaded || !m_changed.empty() || loadedStale())
+        return std::nullopt;
+    return m_rows.size();
+}
+
 bool ReceiptIndex::loadingStale()
 {
     return m_loadingSession != m_connection.session() || m_loadingVersion != m_connection.dataVersion() ||

@@ -64,6 +64,12 @@ public:
     // The result line of the row at `position` of the copy as it stands.
     void appendLine(TextLines& lines, std::uint32_t position) const;
 
+    // The number of receipts in the store, when the copy knows it without
+    // reading the store: it is complete and nothing was written since, by
+    // this connection or another. A count by the engine reads a million
+    // receipts' worth of pages; this one costs one question about the file.
+    std::optional<size_t> receiptCount();
+
     // Whether the copy is in memory, and what it costs.
     bool loaded() const { return m_loaded; }
     size_t memoryBytes() const;

@@ -350,7 +350,7 @@ int RecordSet::recordCount() const
     // the first row is then free.
     requireActive();
     if (m_cursor->keyed())
-        m_cursor->keys->startCounting();
+        m_cursor->keys->startCounting(m_table == m_knownCountTable ? m_knownCount : nullptr);
     m_cursor->count();
     return cursor().count();
 }

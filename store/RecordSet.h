@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -67,6 +68,14 @@ public:
     void next();
     bool eof() const;
     int recordCount() const;
+    // Who may know the number of rows of `table` without the engine counting
+    // them. While the record set selects all of that table, its first count
+    // asks `known` first, for that moment.
+    void setKnownCount(const QString& table, std::function<std::optional<size_t>()> known)
+    {
+        m_knownCountTable = table;
+        m_knownCount = std::move(known);
+    }
 
     // Reads up to `ids` more row ids of a record set that reads them as its
     // rows are asked for; false once all are known. Done while the program
@@ -134,6 +143,8 @@ private:
     std::optional<Condition> m_condition;
     std::unique_ptr<RecordSetCursor> m_cursor;
     mutable bool m_lazyFirst = false;
+    QString m_knownCountTable;
+    std::function<std::optional<size_t>()> m_knownCount;
 };
 
 } // namespace qb

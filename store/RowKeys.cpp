@@ -27,12 +27,16 @@ RowKeys::RowKeys(TableSelect select, size_t columns, RowCache& cache)
 
 RowKeys::~RowKeys() = default;
 
-bool RowKeys::startCounting()
+bool RowKeys::startCounting(const KnownCount& known)
 {
     if (m_counted || m_select.condition || m_scan || m_complete || !m_keys.empty())
         return m_counted;
-    const auto st = m_select.prepare(QStringLiteral("count(*)"));
-    m_countedRows = st->step() ? sqlite3_column_int64(st->get(), 0) : 0;
+    if (const std::optional<size_t> rows = known ? known() : std::nullopt) {
+        m_countedRows = qint64(*rows);
+    } else {
+        const auto st = m_select.prepare(QStringLiteral("count(*)"));
+        m_countedRows = st->step() ? sqlite3_column_int64(st->get(), 0) : 0;
+    }
     m_counted = m_countedRows > 0;
     m_complete = !m_counted;
     return m_counted;

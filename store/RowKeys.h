@@ -4,6 +4,7 @@
 #include "store/RowBlock.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -60,9 +61,14 @@ public:
     RowKeys(const RowKeys&) = delete;
     RowKeys& operator=(const RowKeys&) = delete;
 
+    // The number of rows of the table, when something knows it without the
+    // engine counting them (none when it does not).
+    using KnownCount = std::function<std::optional<size_t>()>;
+
     // From nothing read, and only there, goes to counted (or to complete for
-    // an empty table). Whether it is counted afterwards.
-    bool startCounting();
+    // an empty table), asking `known` before the engine. Whether it is
+    // counted afterwards.
+    bool startCounting(const KnownCount& known = {});
     bool counted() const { return m_counted; }
     // The number of rows: the count when counted, otherwise all ids.
     int count();

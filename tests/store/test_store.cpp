@@ -373,6 +373,37 @@ TEST_F(RecordSetTest, CountedTableReadsItsIdsOnDemandAndKeepsChangesInPlace)
     EXPECT_EQ(counted.displayText(2980, 2), expected[2980]);
 }
 
+// A count known elsewhere is taken for the table it was given for, and only
+// while the record set selects all of that table.
+TEST_F(RecordSetTest, KnownCountServesOnlyItsOwnTableUnfiltered)
+{
+    for (const char* t : {"a", "b", "c"})
+        addReceipt("k", t, "", "");
+    int asked = 0;
+    const auto known = [&]() -> std::optional<size_t> {
+        ++asked;
+        return 3;
+    };
+    RecordSet all;
+    all.setConnection(&connection);
+    all.setKnownCount("pj", known);
+    ASSERT_TRUE(vorndata::openTable(all, "pj"));
+    EXPECT_EQ(all.recordCount(), 3);
+    EXPECT_EQ(asked, 1);
+
+    RecordSet other;
+    other.setConnection(&connection);
+    other.setKnownCount("pj", [] { return std::optional<size_t>(99); });
+    ASSERT_TRUE(vorndata::openTable(other, "ml"));
+    EXPECT_EQ(other.recordCount(), 0) << "a count given for the receipts is no count of the categories";
+
+    RecordSet filtered;
+    filtered.setConnection(&connection);
+    filtered.setKnownCount("pj", [] { return std::optional<size_t>(99); });
+    ASSERT_TRUE(vorndata::openFiltered(filtered, "pj", vorndata::condition("票据标题", "b", 0, true)));
+    EXPECT_EQ(filtered.recordCount(), 1);
+}
+
 TEST(JetTextTest, ConnectionTextsAndTypes)
 {
     const auto parts = jet::parseConnectionText(
