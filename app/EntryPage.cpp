@@ -66,8 +66,8 @@ void Form_main::Button2Click()
     }
     const QString category = ui->ComboBox1->currentText();
     QString copied;
-    const QString picture =
-        importPicture(ui->Edit3->text(), pictureFolder(), namedInStore(m_connection), &copied);
+    const QString picture = importPicture(ui->Edit3->text(), pictureFolder(), namedInStore(m_connection),
+                                          &copied, m_pictureNumbers.get());
     try {
         m_receipts.appendRecord({std::nullopt, category, ui->Edit1->text(), ui->Edit2->text(), picture});
     } catch (...) {
@@ -99,7 +99,8 @@ void Form_main::Button3Click()
         // lost can still have its title corrected.
         if (!clickedPictureStillShown())
             m_receipts.setFieldValue(kPicture, importPicture(ui->Edit3->text(), pictureFolder(),
-                                                             namedInStore(m_connection), &copied));
+                                                             namedInStore(m_connection), &copied,
+                                                             m_pictureNumbers.get()));
         m_receipts.post();
     } catch (...) {
         // Half a change must not be posted later by the next move of the grid.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/PictureFolderNumbers.h"
 #include "app/PictureRules.h"
 #include "app/ResultList.h"
 #include "store/Connection.h"
@@ -7,6 +8,7 @@
 #include "store/RecordSet.h"
 
 #include <QImage>
+#include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -77,6 +79,7 @@ private:
     void connectHandlers();
     void showPictureInPreview(const QString& path);
     void resetEntryFields();
+    void preparePictureNumbers();
 
     std::unique_ptr<Ui::Form_main> ui;
     QString m_programFolder;
@@ -96,6 +99,11 @@ private:
     // else happens, so that the first search finds it ready.
     ReceiptIndex m_receiptIndex{m_connection};
     QTimer m_prepareCopy;
+    // The picture folder's taken numbers, kept between filings. Once the
+    // entry page is shown they are read, and the folder's change notices
+    // taken, while nothing else happens, so that filing finds them ready.
+    std::unique_ptr<PictureFolderNumbers> m_pictureNumbers;
+    std::unique_ptr<QSocketNotifier> m_pictureNotices;
     // The result lines of the search page: a search over a million receipts
     // lists a million lines.
     ResultList m_results;

@@ -1,5 +1,6 @@
 #include "app/PictureRules.h"
 
+#include "app/PictureFolderNumbers.h"
 #include "store/PictureNames.h"
 #include "store/Schema.h"
 #include "util/FileClaim.h"
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -66,50 +68,21 @@ size_t numberedName(qint64 number, char (&out)[32])
     return zeros + count + 4;
 }
 
-// The number that `name` is the numbered picture name of, or 0. Digits
-// beyond eighteen cannot come from a number the program hands out.
-qint64 numberOf(std::string_view name)
+// The folder's taken numbers come from one listing (or from `numbers`, kept
+// between filings), instead of one existence test per number: a folder with
+// a hundred thousand pictures would otherwise cost a hundred thousand system
+// calls for every new receipt. The candidate is still tested on its own,
+// since the folder may change between the listing and the test, once the
+// receipts do not name it.
+QString lowestFreeName(const QString& pictureFolder, bool foldersTakeNames, const PictureNamed& named,
+                       PictureFolderNumbers* numbers)
 {
-    constexpr std::string_view suffix(".jpg");
-    if (name.size() < 5 + suffix.size() || name.size() > 18 + suffix.size() ||
-        name.substr(name.size() - suffix.size()) != suffix)
-        return 0;
-    const std::string_view digits = name.substr(0, name.size() - suffix.size());
-    // Only five digits may start with a zero: "012345.jpg" is no number's name.
-    if (digits.size() > 5 && digits.front() == '0')
-        return 0;
-    qint64 n = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return 0;
-        n = n * 10 + (c - '0');
-    }
-    return n;
-}
-
-// One listing of the folder finds the numbers in use, instead of one
-// existence test per number: a folder with a hundred thousand pictures would
-// otherwise cost a hundred thousand system calls for every new receipt. The
-// lowest free number is at most one past the count of numbered names, so a
-// table of that size answers without sorting. The candidate is still tested
-// on its own, since the folder may change between the listing and the test,
-// once the receipts do not name it.
-QString lowestFreeName(const QString& pictureFolder, bool foldersTakeNames, const PictureNamed& named)
-{
-    std::vector<qint64> numbers;
-    forEachEntry(pictureFolder, [&](std::string_view name, bool isFolder) {
-        if (isFolder && !foldersTakeNames)
-            return;
-        if (const qint64 n = numberOf(name))
-            numbers.push_back(n);
-    });
-    std::vector<bool> taken(numbers.size() + 2, false);
-    for (const qint64 n : numbers)
-        if (n < qint64(taken.size()))
-            taken[size_t(n)] = true;
+    std::optional<FolderNumbers> listed;
+    const FolderNumbers& taken =
+        numbers ? numbers->current() : listed.emplace(FolderNumbers::list(pictureFolder));
     char name[32];
     for (qint64 n = 1;; ++n) {
-        if (n < qint64(taken.size()) && taken[size_t(n)])
+        if (taken.taken(n, foldersTakeNames))
             continue;
         // The receipts first: a store whose receipts name a long run of
         // pictures no longer in the folder is answered from memory, where a
@@ -125,9 +98,10 @@ QString lowestFreeName(const QString& pictureFolder, bool foldersTakeNames, cons
 }
 } // namespace
 
-QString nextFreePictureName(const QString& pictureFolder, const PictureNamed& named)
+QString nextFreePictureName(const QString& pictureFolder, const PictureNamed& named,
+                            PictureFolderNumbers* numbers)
 {
-    return lowestFreeName(pictureFolder, false, named);
+    return lowestFreeName(pictureFolder, false, named, numbers);
 }
 
 bool isInPictureFolder(const QString& path, const QString& pictureFolder)
@@ -189,7 +163,7 @@ int copyFileBytes(const QString& from, const QString& to)
 } // namespace
 
 QString importPicture(const QString& chosen, const QString& pictureFolder, const PictureNamed& named,
-                      QString* copiedTo)
+                      QString* copiedTo, PictureFolderNumbers* numbers)
 {
     if (copiedTo)
         copiedTo->clear();
@@ -226,7 +200,7 @@ QString importPicture(const QString& chosen, const QString& pictureFolder, const
     // A name that another copy of the program takes between the search and
     // the move is left to it, and the search goes on from there.
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        const QString dest = lowestFreeName(pictureFolder, true, named);
+        const QString dest = lowestFreeName(pictureFolder, true, named, numbers);
         const int result = moveWithoutReplacing(partial, dest);
         if (result == EEXIST)
             continue;

@@ -8,6 +8,7 @@
 namespace qb {
 
 class Connection;
+class PictureFolderNumbers;
 
 // A picture that could not be brought into the picture folder.
 class PictureImportError : public std::runtime_error
@@ -50,7 +51,10 @@ bool removeUnnamedPicture(const QString& stored, const QString& pictureFolder, c
 // keeps its number, so that a new picture never shows for it. Folders that
 // bear a numbered name do not count as taken. Numbers freed by deleted
 // pictures are handed out again, lowest first.
-QString nextFreePictureName(const QString& pictureFolder, const PictureNamed& named = {});
+// `numbers`, when given, keeps the folder's taken numbers between calls
+// (PictureFolderNumbers.h); without it the folder is listed.
+QString nextFreePictureName(const QString& pictureFolder, const PictureNamed& named = {},
+                            PictureFolderNumbers* numbers = nullptr);
 
 // Whether `path` names an existing file directly inside `pictureFolder`
 // (which ends with a separator): its cleaned, absolute folder is the picture
@@ -72,6 +76,6 @@ bool isInPictureFolder(const QString& path, const QString& pictureFolder);
 // (empty when nothing was copied), so a caller whose next step fails can take
 // the copy back.
 QString importPicture(const QString& chosen, const QString& pictureFolder, const PictureNamed& named = {},
-                      QString* copiedTo = nullptr);
+                      QString* copiedTo = nullptr, PictureFolderNumbers* numbers = nullptr);
 
 } // namespace qb

@@ -1,3 +1,4 @@
+#include "app/PictureFolderNumbers.h"
 #include "app/PictureRules.h"
 #include "tests/store/StoreFixture.h"
 #include "tests/support/TempFolder.h"
@@ -5,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
@@ -366,3 +369,91 @@ TEST_F(PictureDeleteTest, RemovesTheDeletedReceiptsPictureOnlyWhenNoOtherReceipt
         EXPECT_TRUE(QFile::exists(p.folder + "sub/00001.jpg"));
     }
 }
+
+namespace {
+// The kept numbers against a fresh listing, through random changes that
+// another program makes to the folder between filings: files, folders and
+// links under numbered names, removals, renames over other names, and the
+// folder itself moved away and back or replaced.
+TEST(PictureFolderNumbersTest, KeptNumbersAlwaysEqualAFreshListing)
+{
+    PictureFolder p;
+    const QByteArray folder = QFile::encodeName(p.folder);
+    const QByteArray aside = QFile::encodeName(p.root.path() + "aside");
+    const QByteArray target = QFile::encodeName(p.root.path() + "target");
+    ::mkdir(target.constData(), 0755);
+    const auto path = [&](int n) { return folder + numberedPictureName(n).toUtf8(); };
+    PictureFolderNumbers kept(p.folder);
+    std::srand(19);
+    int replaced = 0;
+    for (int step = 0; step < 3000; ++step) {
+        const int n = 1 + std::rand() % 12;
+        const int m = 1 + std::rand() % 12;
+        switch (std::rand() % 11) {
+        case 0:
+        case 1:
+            ::close(::open(path(n).constData(), O_WRONLY | O_CREAT, 0644));
+            break;
+        case 2:
+            ::mkdir(path(n).constData(), 0755);
+            break;
+        case 3:
+            (void)::symlink(std::rand() % 2 ? target.constData() : "nowhere", path(n).constData());
+            break;
+        case 4:
+        case 5:
+            if (::unlink(path(n).constData()) != 0)
+                ::rmdir(path(n).constData());
+            break;
+        case 6:
+            ::rename(path(n).constData(), path(m).constData());
+            break;
+        case 7:
+            ::close(::open((folder + "note.txt").constData(), O_WRONLY | O_CREAT, 0644));
+            break;
+        case 8:
+            if (std::rand() % 20 == 0) {
+                // Away and back: the same folder under its name again.
+                ::rename(folder.constData(), aside.constData());
+                ::rename(aside.constData(), folder.constData());
+            }
+            break;
+        case 9:
+            if (std::rand() % 40 == 0) {
+                // Another folder takes the name; the old one is kept aside.
+                ++replaced;
+                const QByteArray old = aside + QByteArray::number(replaced);
+                ::rename(folder.constData(), old.constData());
+                ::mkdir(folder.constData(), 0755);
+                ::close(::open(path(1 + std::rand() % 12).constData(), O_WRONLY | O_CREAT, 0644));
+            }
+            break;
+        default:
+            break;
+        }
+        if (std::rand() % 3 == 0)
+            continue; // several changes between two filings
+        ASSERT_TRUE(kept.current() == FolderNumbers::list(p.folder)) << "after step " << step;
+    }
+    // Listed again only when the folder itself moved: the notices carried the rest.
+    EXPECT_LT(kept.listings(), 60);
+}
+
+// More notices than the system keeps: the folder is listed anew.
+TEST(PictureFolderNumbersTest, TooManyChangesListTheFolderAgain)
+{
+    PictureFolder p;
+    PictureFolderNumbers kept(p.folder);
+    EXPECT_EQ(nextFreePictureName(p.folder, {}, &kept), p.folder + "00001.jpg");
+    int most = 16384;
+    if (QFile limit("/proc/sys/fs/inotify/max_queued_events"); limit.open(QIODevice::ReadOnly))
+        most = limit.readAll().trimmed().toInt();
+    if (most > 100000)
+        GTEST_SKIP() << "the system keeps " << most << " notices";
+    const QByteArray folder = QFile::encodeName(p.folder);
+    for (int n = 1; n <= most + 10; ++n)
+        ::close(::open((folder + numberedPictureName(n).toUtf8()).constData(), O_WRONLY | O_CREAT, 0644));
+    EXPECT_EQ(nextFreePictureName(p.folder, {}, &kept), p.folder + numberedPictureName(most + 11));
+    EXPECT_EQ(kept.listings(), 2);
+}
+} // namespace
