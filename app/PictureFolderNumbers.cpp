@@ -79,7 +79,7 @@ const FolderNumbers& PictureFolderNumbers::current()
     m_known = false;
     if (watch()) {
         readNotices(false); // older notices: the listing covers them
-        m_known = watch(); // again, when one of them gave the watch up
+        m_known = watch();  // again, when one of them gave the watch up
     }
     m_numbers = FolderNumbers::list(m_folder);
     ++m_listings;
