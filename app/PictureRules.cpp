@@ -31,9 +31,26 @@ QString pictureFolderPath(const QString& programFolder)
     return programFolder + schema::kPictureFolderName + QDir::separator();
 }
 
+namespace {
+// The numbered picture name of `number` into `out`, without a text of Qt's:
+// the search for a free number may try a hundred thousand. Returns the length.
+size_t numberedName(qint64 number, char (&out)[32])
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    const size_t count = size_t(end - digits);
+    const size_t zeros = count < 5 ? 5 - count : 0;
+    std::memset(out, '0', zeros);
+    std::memcpy(out + zeros, digits, count);
+    std::memcpy(out + zeros + count, ".jpg", 4);
+    return zeros + count + 4;
+}
+} // namespace
+
 QString numberedPictureName(qint64 number)
 {
-    return QStringLiteral("%1.jpg").arg(number, 5, 10, QLatin1Char('0'));
+    char name[32];
+    return QString::fromLatin1(name, qsizetype(numberedName(number, name)));
 }
 
 namespace {
@@ -54,19 +71,6 @@ bool syncFile(const QString& path)
 } // namespace
 
 namespace {
-// numberedPictureName() into `out`, without a text of Qt's: the search for a
-// free number may try a hundred thousand. Returns the length.
-size_t numberedName(qint64 number, char (&out)[32])
-{
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    const size_t count = size_t(end - digits);
-    const size_t zeros = count < 5 ? 5 - count : 0;
-    std::memset(out, '0', zeros);
-    std::memcpy(out + zeros, digits, count);
-    std::memcpy(out + zeros + count, ".jpg", 4);
-    return zeros + count + 4;
-}
 
 // The folder's taken numbers come from one listing (or from `numbers`, kept
 // between filings), instead of one existence test per number: a folder with
