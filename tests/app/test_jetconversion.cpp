@@ -13,12 +13,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QThread>
 #include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace qb;
@@ -316,7 +319,11 @@ INSTANTIATE_TEST_SUITE_P(
                 }},
         JetCase{"another file holds the kept name already", fewReceipts,
                 [](const TempFolder& f) { f.write(kKeptJetName, "someone else's file"); },
-                kKeptJetName + QStringLiteral("-2")}),
+                kKeptJetName + QStringLiteral("-2")},
+        JetCase{
+            "a symbolic link to the store holds the kept name", fewReceipts,
+            [](const TempFolder& f) { QFile::link(f.file(schema::kStoreFileName), f.file(kKeptJetName)); },
+            kKeptJetName + QStringLiteral("-2")}),
     [](const ::testing::TestParamInfo<JetCase>& info) { return "case" + std::to_string(info.index); });
 
 // A Jet file that cannot be read is refused and left as it was; the program
@@ -355,6 +362,61 @@ TEST(JetConversionRefusal, DamagedFileIsLeftUntouched)
         EXPECT_TRUE(file.readAll() == jet) << "the Jet file was written to";
         EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{schema::kStoreFileName});
+    }
+}
+
+// Each way the converter can end, played by a stand-in script ($1 the Jet
+// file, $2 the new store's temporary name), gives its own outcome; none
+// leaves anything in the folder but pj.db, and only another start's store
+// takes the Jet file's place.
+TEST(JetConversionRefusal, EachEndOfTheConverterHasItsOutcome)
+{
+    const struct
+    {
+        const char* script; // empty: a converter that cannot be started
+        JetConversion::Outcome outcome;
+        bool peerHoldsLock = false;
+    } ends[] = {
+        {"printf x > \"$2\"; exit 2", JetConversion::Unreadable},
+        {"printf x > \"$2\"; echo converted 1 1; exit 3", JetConversion::NotWritten},
+        {"exit 4", JetConversion::NotReceiptStore},
+        {"printf x > \"$2\"; kill -9 $$", JetConversion::Unreadable},
+        {"printf x > \"$2\"; exec sleep 30", JetConversion::Unreadable}, // past the limit
+        {"", JetConversion::NotWritten},
+        // Another start converts the store meanwhile, outside or under the lock.
+        {"printf x > \"$2\"; printf new > \"$1-\"; mv \"$1-\" \"$1\"; echo converted 0 0",
+         JetConversion::NotJet},
+        {"printf x > \"$2\"; echo converted 0 0", JetConversion::NotJet, true},
+    };
+    const QByteArray jet = writeJet4(fewReceipts(), schema::kStorePassword);
+    for (const auto& end : ends) {
+        TempFolder folder;
+        TempFolder tools;
+        const QString store = folder.write(schema::kStoreFileName, jet);
+        const QString script =
+            tools.write(QStringLiteral("converter"), QByteArray("#!/bin/sh\n") + end.script);
+        QFile::setPermissions(script, QFile::ReadOwner | (*end.script ? QFile::ExeOwner : QFile::ReadOwner));
+        QLockFile peer(folder.file(kConversionLockName));
+        std::thread another;
+        if (end.peerHoldsLock) {
+            ASSERT_TRUE(peer.tryLock());
+            another = std::thread([&] {
+                QThread::msleep(500);
+                folder.write(schema::kStoreFileName, "new");
+                peer.unlock();
+            });
+        }
+        const JetConversion conversion = convertJetStore(
+            folder.path(), script, [](long long, long long) {}, std::chrono::seconds(2));
+        if (another.joinable())
+            another.join();
+        EXPECT_EQ(conversion.outcome, end.outcome) << end.script;
+        EXPECT_EQ(conversionMessage(conversion).isEmpty(), end.outcome == JetConversion::NotJet);
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList{schema::kStoreFileName});
+        QFile left(store);
+        ASSERT_TRUE(left.open(QIODevice::ReadOnly));
+        EXPECT_EQ(left.readAll(), end.outcome == JetConversion::NotJet ? "new" : jet) << end.script;
     }
 }
 
