@@ -16,12 +16,10 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QThread>
 #include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace qb;
@@ -371,52 +369,39 @@ TEST(JetConversionRefusal, DamagedFileIsLeftUntouched)
 // takes the Jet file's place.
 TEST(JetConversionRefusal, EachEndOfTheConverterHasItsOutcome)
 {
-    const struct
-    {
-        const char* script; // empty: a converter that cannot be started
-        JetConversion::Outcome outcome;
-        bool peerHoldsLock = false;
-    } ends[] = {
-        {"printf x > \"$2\"; exit 2", JetConversion::Unreadable},
-        {"printf x > \"$2\"; echo converted 1 1; exit 3", JetConversion::NotWritten},
+    // Another start puts its store in place and frees the lock that the test holds for it.
+    const QByteArray header =
+        "#!/bin/sh\nprintf x > \"$2\"\nanother() { printf new > \"$1-\"; mv \"$1-\" \"$1\"; rm \"${1%" +
+        schema::kStoreFileName.toUtf8() + "}" + kConversionLockName.toUtf8() + "\"; }\n";
+    const std::pair<const char*, JetConversion::Outcome> ends[] = {
+        {"exit 2", JetConversion::Unreadable},
+        {"echo converted 1 1; exit 3", JetConversion::NotWritten},
         {"exit 4", JetConversion::NotReceiptStore},
-        {"printf x > \"$2\"; kill -9 $$", JetConversion::Unreadable},
-        {"printf x > \"$2\"; exec sleep 30", JetConversion::Unreadable}, // past the limit
-        {"", JetConversion::NotWritten},
-        // Another start converts the store meanwhile, outside or under the lock.
-        {"printf x > \"$2\"; printf new > \"$1-\"; mv \"$1-\" \"$1\"; echo converted 0 0",
-         JetConversion::NotJet},
-        {"printf x > \"$2\"; echo converted 0 0", JetConversion::NotJet, true},
+        {"kill -9 $$", JetConversion::Unreadable},
+        {"exec sleep 30", JetConversion::Unreadable}, // past the limit
+        {"", JetConversion::NotWritten},              // cannot be started
+        {"another \"$1\"; echo converted 0 0", JetConversion::NotJet},
+        {"(sleep 0.5; another \"$1\") >/dev/null & echo converted 0 0", JetConversion::NotJet},
     };
     const QByteArray jet = writeJet4(fewReceipts(), schema::kStorePassword);
-    for (const auto& end : ends) {
+    for (const auto& [script, outcome] : ends) {
         TempFolder folder;
         TempFolder tools;
         const QString store = folder.write(schema::kStoreFileName, jet);
-        const QString script =
-            tools.write(QStringLiteral("converter"), QByteArray("#!/bin/sh\n") + end.script);
-        QFile::setPermissions(script, QFile::ReadOwner | (*end.script ? QFile::ExeOwner : QFile::ReadOwner));
+        const QString converter = tools.write(QStringLiteral("converter"), header + script);
+        QFile::setPermissions(converter, QFile::ReadOwner | (*script ? QFile::ExeOwner : QFile::ReadOwner));
         QLockFile peer(folder.file(kConversionLockName));
-        std::thread another;
-        if (end.peerHoldsLock) {
-            ASSERT_TRUE(peer.tryLock());
-            another = std::thread([&] {
-                QThread::msleep(500);
-                folder.write(schema::kStoreFileName, "new");
-                peer.unlock();
-            });
-        }
+        ASSERT_TRUE(peer.tryLock());
         const JetConversion conversion = convertJetStore(
-            folder.path(), script, [](long long, long long) {}, std::chrono::seconds(2));
-        if (another.joinable())
-            another.join();
-        EXPECT_EQ(conversion.outcome, end.outcome) << end.script;
-        EXPECT_EQ(conversionMessage(conversion).isEmpty(), end.outcome == JetConversion::NotJet);
+            folder.path(), converter, [](long long, long long) {}, std::chrono::seconds(2));
+        peer.unlock();
+        EXPECT_EQ(conversion.outcome, outcome) << script;
+        EXPECT_EQ(conversionMessage(conversion).isEmpty(), outcome == JetConversion::NotJet);
         EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                   QStringList{schema::kStoreFileName});
         QFile left(store);
         ASSERT_TRUE(left.open(QIODevice::ReadOnly));
-        EXPECT_EQ(left.readAll(), end.outcome == JetConversion::NotJet ? "new" : jet) << end.script;
+        EXPECT_EQ(left.readAll(), outcome == JetConversion::NotJet ? "new" : jet) << script;
     }
 }
 

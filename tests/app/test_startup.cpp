@@ -23,7 +23,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -36,7 +35,6 @@
 #include <linux/capability.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-#include <utility>
 
 using namespace qb;
 using namespace qb::test;
@@ -69,10 +67,10 @@ TEST(StartUpChild, Run)
     RecordingDialogs dialogs;
     FailureReport report(dialogs, QStringLiteral("startup"));
     QTimer user;
-    bool progressSeen = false;
+    bool progressShown = false;
     QObject::connect(&user, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (qobject_cast<QProgressDialog*>(modal) && !std::exchange(progressSeen, true))
+        if (modal && modal->inherits("QProgressDialog") && !std::exchange(progressShown, true))
             std::printf("progress window\n");
         if (modal && modal->objectName() == QLatin1String("Form_mm")) {
             child<QLineEdit>(*modal, "MaskEdit1")->setText(kInitialPassword);
@@ -243,28 +241,20 @@ void withMetafile(const fs::path& folder)
     fs::copy_file(converter.toStdString(), folder / "tavrellquillbox-emf2svg");
 }
 
-// Writes a file by its path's bytes: the folder's name need not survive a QString.
-void writeFile(const fs::path& file, const QByteArray& bytes)
-{
-    std::ofstream out(file, std::ios::binary);
-    ASSERT_TRUE(out.write(bytes.constData(), bytes.size()) && out.flush()) << file;
-}
-
 // A store of the Jet format as the old program left it, whose stored
 // password is the initial one, and the converter beside the program, or a
-// stand-in for it that runs `script`.
+// stand-in for it that runs `script`. By bytes: the folder's name need not survive a QString.
 void withJetStore(const fs::path& folder, const QByteArray& jet, const char* script = nullptr)
 {
-    writeFile(folder / "pj.db", jet);
+    std::ofstream(folder / "pj.db", std::ios::binary).write(jet.constData(), jet.size());
     const fs::path converter = folder / kJetConverterName.toStdString();
     if (script) {
-        writeFile(converter, QByteArray("#!/bin/sh\n") + script);
-        fs::permissions(converter, fs::perms::owner_read | fs::perms::owner_exec);
-        return;
+        std::ofstream(converter) << "#!/bin/sh\n" << script;
+        return fs::permissions(converter, fs::perms::owner_read | fs::perms::owner_exec);
     }
-    fs::copy_file(
-        (QFile::encodeName(programFolder().value_or(QString())) + kJetConverterName.toUtf8()).toStdString(),
-        converter);
+    const QByteArray real =
+        QFile::encodeName(programFolder().value_or(QString())) + kJetConverterName.toUtf8();
+    fs::copy_file(real.toStdString(), converter);
 }
 
 QByteArray oldStore()
@@ -274,6 +264,22 @@ QByteArray oldStore()
                                      QStringLiteral("7.jpg")}}}),
                       jetPasswords({{{QStringLiteral("NTgzOTIw")}}})},
                      schema::kStorePassword);
+}
+
+// What the start-up tells of oldStore()'s conversion.
+QString told(JetConversion::Outcome outcome)
+{
+    const bool converted = outcome == JetConversion::Converted;
+    return QStringLiteral("info: ") +
+           conversionMessage({outcome, 1, 1, converted ? kKeptJetName : schema::kStoreFileName});
+}
+
+// ... of a Jet store left unconverted: why first, then as with any store the program cannot read.
+QStringList unconverted(JetConversion::Outcome outcome)
+{
+    const QString reason = QStringLiteral("数据文件不是本程序的数据文件，或已损坏");
+    return {told(outcome), QStringLiteral("failure[startup]: file is encrypted or is not a database."),
+            kUnreadable.arg(reason), kUnreadable.arg(reason), kUnreadable.arg(reason)};
 }
 
 void readOnly(const fs::path& folder)
@@ -336,116 +342,77 @@ TEST_P(StartUpTest, StoreStaysBesideTheProgramAndTheLoginSaysWhy)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Conditions, StartUpTest,
-                         ::testing::Values(
-                             StartCondition{"first start", "new", {}, false, true, {}},
-                             // "票据" as a Chinese Windows names it (GBK): not UTF-8.
-                             // The converters there reach their files through this process's handle on the
-                             // folder.
-                             StartCondition{
-                                 "folder name not UTF-8",
-                                 "\xc6\xb1\xbe\xdd",
-                                 [](const fs::path& f) {
-                                     withMetafile(f);
-                                     withJetStore(f, oldStore());
-                                 },
-                                 false,
-                                 true,
-                                 {QStringLiteral(
-                                      "info: 票据库 pj.db 原为 Jet (Access) "
-                                      "格式，已转换为本程序的格式：共转入 1 张票据、1 "
-                                      "个类别。原文件未作改动，另存为本程序文件夹中的 pj.db.jet。"),
-                                  QStringLiteral("metafile 64x32")}},
-                             StartCondition{"store locked by another writer",
-                                            "locked",
-                                            [](const fs::path& f) { makeStore(f); },
-                                            true,
-                                            true,
-                                            {}},
-                             StartCondition{
-                                 "store read-only with no password stored",
-                                 "read-only",
-                                 [](const fs::path& f) {
-                                     makeStore(f, [](RecordSet& ddl) {
-                                         vorndata::execute(ddl, schema::kCreatePasswords);
-                                     });
-                                     readOnly(f);
-                                 },
-                                 false,
-                                 true,
-                                 {QStringLiteral("failure[startup]: attempt to write a readonly database.")}},
-                             StartCondition{
-                                 "store read-only without the password table",
-                                 "read-only-new",
-                                 [](const fs::path& f) {
-                                     makeStore(f);
-                                     readOnly(f);
-                                 },
-                                 false,
-                                 true,
-                                 {QStringLiteral("failure[startup]: attempt to write a readonly database.")}},
-                             StartCondition{
-                                 "store of the Jet format",
-                                 "jet",
-                                 [](const fs::path& f) { withJetStore(f, oldStore()); },
-                                 false,
-                                 true,
-                                 {QStringLiteral(
-                                     "info: 票据库 pj.db 原为 Jet (Access) "
-                                     "格式，已转换为本程序的格式：共转入 1 张票据、1 "
-                                     "个类别。原文件未作改动，另存为本程序文件夹中的 pj.db.jet。")}},
-                             StartCondition{
-                                 "damaged store of the Jet format",
-                                 "jet-damaged",
-                                 [](const fs::path& f) { withJetStore(f, oldStore().left(4096)); },
-                                 false,
-                                 false,
-                                 // Told why first, then as with any store the program cannot read.
-                                 {QStringLiteral("info: ") + conversionMessage({JetConversion::Unreadable, 0,
-                                                                                0, QStringLiteral("pj.db")}),
-                                  QStringLiteral("failure[startup]: file is encrypted or is not a database."),
-                                  kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏")),
-                                  kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏")),
-                                  kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏"))}},
-                             StartCondition{
-                                 "slow converter that cannot write the new store",
-                                 "jet-slow",
-                                 [](const fs::path& f) { withJetStore(f, oldStore(), "sleep 1.5; exit 3"); },
-                                 false,
-                                 false,
-                                 {QStringLiteral("progress window"),
-                                  QStringLiteral("info: ") + conversionMessage({JetConversion::NotWritten, 0,
-                                                                                0, QStringLiteral("pj.db")}),
-                                  QStringLiteral("failure[startup]: file is encrypted or is not a database."),
-                                  kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏")),
-                                  kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏")),
-                                  kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏"))}},
-                             StartCondition{"stored password unreadable",
-                                            "unreadable",
-                                            [](const fs::path& f) {
-                                                // A table that the store names but cannot read.
-                                                makeStore(f, [](RecordSet& ddl) {
-                                                    vorndata::execute(
-                                                        ddl,
-                                                        QStringLiteral("create table gone(mm char(50))"));
-                                                    vorndata::execute(
-                                                        ddl, QStringLiteral(
-                                                                 "create view pass as select mm from gone"));
-                                                    vorndata::execute(ddl, QStringLiteral("drop table gone"));
-                                                });
-                                            },
-                                            false,
-                                            false,
-                                            {QStringLiteral("failure[startup]: no such table: main.gone."),
-                                             kUnreadable.arg(
-                                                 QStringLiteral("数据文件读取出错，引擎错误代码 1")),
-                                             kUnreadable.arg(
-                                                 QStringLiteral("数据文件读取出错，引擎错误代码 1")),
-                                             kUnreadable.arg(
-                                                 QStringLiteral("数据文件读取出错，引擎错误代码 1"))}}),
-                         [](const ::testing::TestParamInfo<StartCondition>& info) {
-                             return "row" + std::to_string(info.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Conditions, StartUpTest,
+    ::testing::Values(
+        StartCondition{"first start", "new", {}, false, true, {}},
+        // "票据" as a Chinese Windows names it (GBK): not UTF-8. The converters
+        // reach their files there through this process's handle on the folder.
+        StartCondition{"folder name not UTF-8",
+                       "\xc6\xb1\xbe\xdd",
+                       [](const fs::path& f) {
+                           withMetafile(f);
+                           withJetStore(f, oldStore());
+                       },
+                       false,
+                       true,
+                       {told(JetConversion::Converted), QStringLiteral("metafile 64x32")}},
+        StartCondition{"store locked by another writer",
+                       "locked",
+                       [](const fs::path& f) { makeStore(f); },
+                       true,
+                       true,
+                       {}},
+        StartCondition{"store read-only with no password stored",
+                       "read-only",
+                       [](const fs::path& f) {
+                           makeStore(
+                               f, [](RecordSet& ddl) { vorndata::execute(ddl, schema::kCreatePasswords); });
+                           readOnly(f);
+                       },
+                       false,
+                       true,
+                       {QStringLiteral("failure[startup]: attempt to write a readonly database.")}},
+        StartCondition{"store read-only without the password table",
+                       "read-only-new",
+                       [](const fs::path& f) {
+                           makeStore(f);
+                           readOnly(f);
+                       },
+                       false,
+                       true,
+                       {QStringLiteral("failure[startup]: attempt to write a readonly database.")}},
+        StartCondition{"store of the Jet format",
+                       "jet",
+                       [](const fs::path& f) { withJetStore(f, oldStore()); },
+                       false,
+                       true,
+                       {told(JetConversion::Converted)}},
+        StartCondition{"damaged store of the Jet format", "jet-damaged",
+                       [](const fs::path& f) { withJetStore(f, oldStore().left(4096)); }, false, false,
+                       unconverted(JetConversion::Unreadable)},
+        StartCondition{
+            "slow converter that cannot write the new store", "jet-slow",
+            [](const fs::path& f) { withJetStore(f, oldStore(), "sleep 1.5; exit 3"); }, false, false,
+            QStringList{QStringLiteral("progress window")} + unconverted(JetConversion::NotWritten)},
+        StartCondition{"stored password unreadable",
+                       "unreadable",
+                       [](const fs::path& f) {
+                           // A table that the store names but cannot read.
+                           makeStore(f, [](RecordSet& ddl) {
+                               vorndata::execute(ddl, QStringLiteral("create table gone(mm char(50))"));
+                               vorndata::execute(ddl,
+                                                 QStringLiteral("create view pass as select mm from gone"));
+                               vorndata::execute(ddl, QStringLiteral("drop table gone"));
+                           });
+                       },
+                       false,
+                       false,
+                       {QStringLiteral("failure[startup]: no such table: main.gone."),
+                        kUnreadable.arg(QStringLiteral("数据文件读取出错，引擎错误代码 1")),
+                        kUnreadable.arg(QStringLiteral("数据文件读取出错，引擎错误代码 1")),
+                        kUnreadable.arg(QStringLiteral("数据文件读取出错，引擎错误代码 1"))}}),
+    [](const ::testing::TestParamInfo<StartCondition>& info) { return "row" + std::to_string(info.index); });
 
 // Two starts at the same moment on a new folder: both make the store ready
 // and both let the user in.
