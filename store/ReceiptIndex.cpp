@@ -99,8 +99,12 @@ size_t ReceiptIndex::memoryBytes() const
     return m_rows.capacity() * sizeof(Row) + m_folded.size() + m_titles.size() + categories;
 }
 
+// Drops the copy. Every path that drops or changes it, a failed or refused
+// read among them, comes here or calls changing() first: the lines shown
+// from the copy are row positions into it and are read out before it goes.
 void ReceiptIndex::forget()
 {
+    changing();
     m_loaded = false;
     m_loading = false;
     m_changed.clear();
@@ -208,7 +212,6 @@ void ReceiptIndex::load()
 // complete; those past the slices read so far are read by a later slice.
 void ReceiptIndex::startLoading()
 {
-    changing();
     forget();
     ++m_loads;
     sqlite3* db = m_connection.handle();
@@ -318,22 +321,16 @@ void ReceiptIndex::completeLoading()
 
 bool ReceiptIndex::prepare(std::chrono::milliseconds budget, int sliceRows)
 {
-    if (m_tooLarge && *m_tooLarge == storeState())
-        return true;
     const auto end = std::chrono::steady_clock::now() + budget;
     try {
+        if (m_tooLarge && *m_tooLarge == storeState())
+            return true;
         // Rows this connection wrote are read again by the search, row by
         // row; anything else means reading everything again.
         if (m_loaded && !loadedStale())
             return true;
-        if (m_loaded) {
-            changing();
+        if (m_loaded || (m_loading && loadingStale()))
             forget();
-        }
-        if (m_loading && loadingStale()) {
-            changing();
-            forget();
-        }
         if (!m_loading)
             startLoading();
         do {
@@ -411,7 +408,6 @@ void ReceiptIndex::bringUpToDate()
         // of it again when the store changed under it.
         try {
             if (loadingStale()) {
-                changing();
                 forget();
             } else {
                 Statement rest(m_connection.handle(), rowQuery("where rowid > ?1 order by rowid"));
@@ -425,13 +421,10 @@ void ReceiptIndex::bringUpToDate()
         }
     }
     if (m_loaded) {
-        if (loadedStale() || m_changed.size() > m_rows.size() / 8 + 64) {
-            changing();
+        if (loadedStale() || m_changed.size() > m_rows.size() / 8 + 64)
             forget();
-        }
     }
     if (!m_loaded) {
-        changing();
         load();
         return;
     }

@@ -1,11 +1,13 @@
 #include "app/ReceiptSearch.h"
 #include "store/ReceiptIndex.h"
+#include "store/StoreError.h"
 #include "tests/store/StoreFixture.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
+#include <sqlcipher/sqlite3.h>
 
 using namespace qb;
 
@@ -341,4 +343,23 @@ TEST_F(ReceiptIndexTest, ZeroCharactersAreSearchedForBothWays)
         EXPECT_EQ(scanned(c.category, c.text), c.expected) << "the statement, case " << &c - cases.data();
         EXPECT_EQ(indexed(c.category, c.text), c.expected) << "the copy, case " << &c - cases.data();
     }
+}
+
+// Another program holds the store locked past the busy wait while the copy
+// is looked at: the reads fail, and the lines shown stay as they were found.
+TEST_F(ReceiptIndexTest, LinesShownStayAsFoundWhenALockRefusesTheRead)
+{
+    addReceipt("办公", "票据1", "", "1.jpg");
+    addReceipt("办公", "票据2", "", "2.jpg");
+    FoundReceipts shown = index.search("", "");
+    index.setBeforeChange([&] { shown.keep(); });
+    sqlite3_busy_timeout(connection.handle(), 20);
+    Connection other;
+    ASSERT_TRUE(vorndata::connect(other, path, schema::kStorePassword));
+    other.execute("begin exclusive");
+    EXPECT_TRUE(index.prepare(std::chrono::milliseconds(0))) << "a refused read ends the reading for now";
+    EXPECT_THROW(index.search("", "票"), StoreError);
+    other.execute("rollback");
+    EXPECT_EQ(toList(shown), (QStringList{"1|票据1", "2|票据2"}));
+    EXPECT_EQ(indexed("", "据2"), QStringList{"2|票据2"});
 }
