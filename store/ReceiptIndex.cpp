@@ -231,9 +231,19 @@ void ReceiptIndex::startLoading()
     m_loading = true;
 }
 
+// The rows not read yet of a copy read in slices: those after the last one
+// read, or all of them before the first slice. Numbers are the peer's to
+// choose, the lowest of all among them.
+QString ReceiptIndex::unreadRows(const char* tail) const
+{
+    return rowQuery(m_rows.empty() ? "where rowid >= ?1 order by rowid "
+                                   : "where rowid > ?1 order by rowid ") +
+           QLatin1String(tail);
+}
+
 bool ReceiptIndex::readSlice(int rows)
 {
-    Statement slice(m_connection.handle(), rowQuery("where rowid > ?1 order by rowid limit ?2"));
+    Statement slice(m_connection.handle(), unreadRows("limit ?2"));
     slice.bind(1, qint64(m_readUpTo));
     slice.bind(2, qint64(rows));
     int read = 0;
@@ -401,34 +411,49 @@ void ReceiptIndex::compact()
     m_unused = 0;
 }
 
+// One read of the file for all of it: the store's state is looked at after
+// the rows, in the same read, so that a commit of another program cannot
+// land between the rows and the state that vouches for them.
 void ReceiptIndex::bringUpToDate()
+{
+    sqlite3* db = m_connection.handle();
+    const bool own = sqlite3_get_autocommit(db) != 0;
+    if (own)
+        Statement(db, QStringLiteral("begin")).step();
+    try {
+        update();
+        if (own)
+            Statement(db, QStringLiteral("commit")).step();
+    } catch (...) {
+        if (own && !sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void ReceiptIndex::update()
 {
     if (m_loading) {
         // A copy begun while the program was idle: the rest at once, or all
         // of it again when the store changed under it.
         try {
-            if (loadingStale()) {
-                forget();
-            } else {
-                Statement rest(m_connection.handle(), rowQuery("where rowid > ?1 order by rowid"));
+            if (!loadingStale()) {
+                Statement rest(m_connection.handle(), unreadRows(""));
                 rest.bind(1, qint64(m_readUpTo));
                 readAll(rest);
-                completeLoading();
             }
+            if (loadingStale())
+                forget();
+            else
+                completeLoading();
         } catch (...) {
             forget();
             throw;
         }
     }
-    if (m_loaded) {
-        if (loadedStale() || m_changed.size() > m_rows.size() / 8 + 64)
-            forget();
-    }
-    if (!m_loaded) {
-        load();
-        return;
-    }
-    if (!m_changed.empty()) {
+    if (m_loaded && m_changed.size() > m_rows.size() / 8 + 64)
+        forget();
+    if (m_loaded && !m_changed.empty()) {
         std::vector<std::int64_t> ids;
         ids.swap(m_changed);
         std::sort(ids.begin(), ids.end());
@@ -440,6 +465,12 @@ void ReceiptIndex::bringUpToDate()
             forget();
             throw;
         }
+    }
+    if (m_loaded && loadedStale())
+        forget();
+    if (!m_loaded) {
+        load();
+        return;
     }
     if (!m_inOrder || m_unused > m_folded.size() / 2) {
         changing();

@@ -105,6 +105,7 @@ private:
     // Reading the copy a slice at a time: started, one more slice (false when
     // none was left), stale (the store changed under it), complete.
     void startLoading();
+    QString unreadRows(const char* tail) const;
     bool readSlice(int rows);
     bool loadingStale();
     bool loadedStale();
@@ -121,6 +122,7 @@ private:
     std::string_view displayTitle(const Row& row) const;
     bool holds(const Row& row, const std::string& needle) const;
     void bringUpToDate();
+    void update();
     FoundReceipts find(const QString& category, const QString& text) const;
     void changing();
 

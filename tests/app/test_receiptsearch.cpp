@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
 
@@ -260,6 +261,14 @@ TEST_F(ReceiptIndexTest, SparseNumbersCostNoMemory)
     peer("insert into pj(ID,类别,票据标题,说明,图片) values(1000000000000,'办公','远','','2.jpg')");
     EXPECT_EQ(indexed("办公", ""), (QStringList{"1|打印纸", "1000000000000|远"}));
     EXPECT_EQ(indexed("", "远"), scanned("", "远"));
+    // The ends of the range, with the copy read while idle.
+    peer("insert into pj(ID,类别,票据标题,说明,图片) values(-9223372036854775808,'办公','低','','3.jpg'),"
+         "(9223372036854775807,'办公','高','','4.jpg')");
+    while (!index.prepare(std::chrono::milliseconds(0), 1)) {
+    }
+    EXPECT_EQ(index.receiptCount(), 4u);
+    EXPECT_EQ(indexed("办公", ""), (QStringList{"-9223372036854775808|低", "1|打印纸", "1000000000000|远",
+                                                "9223372036854775807|高"}));
     EXPECT_LT(index.memoryBytes(), 64 * 1024u);
 }
 
@@ -362,4 +371,34 @@ TEST_F(ReceiptIndexTest, LinesShownStayAsFoundWhenALockRefusesTheRead)
     other.execute("rollback");
     EXPECT_EQ(toList(shown), (QStringList{"1|票据1", "2|票据2"}));
     EXPECT_EQ(indexed("", "据2"), QStringList{"2|票据2"});
+}
+
+// Another program commits just as the copy reads this connection's own
+// writes again: the search lists a state the store held, not a mix of two.
+TEST_F(ReceiptIndexTest, OwnWritesAreReadAgainInTheReadThatChecksTheStore)
+{
+    connection.execute(
+        "insert into pj(类别,票据标题,说明,图片) values('办公','a','','1.jpg'),('办公','b','','2.jpg')");
+    indexed("", "");
+    connection.execute("update pj set 票据标题 = 'a1' where ID = 1");
+    struct Peer
+    {
+        Connection connection;
+        bool wrote = false;
+    } other;
+    ASSERT_TRUE(vorndata::connect(other.connection, path, schema::kStorePassword));
+    sqlite3_busy_timeout(other.connection.handle(), 0);
+    const auto commitAtFirstReread = [](unsigned, void* context, void* statement, void*) {
+        auto* peer = static_cast<Peer*>(context);
+        if (!peer->wrote && std::strstr(sqlite3_sql(static_cast<sqlite3_stmt*>(statement)), "rowid = ?1")) {
+            peer->wrote = true;
+            peer->connection.execute("update pj set 票据标题 = 票据标题 || '2'");
+        }
+        return 0;
+    };
+    sqlite3_trace_v2(connection.handle(), SQLITE_TRACE_STMT, commitAtFirstReread, &other);
+    const QStringList found = indexed("", "");
+    sqlite3_trace_v2(connection.handle(), 0, nullptr, nullptr);
+    ASSERT_TRUE(other.wrote);
+    EXPECT_EQ(found, scanned("", "")) << "the copy mixed the store before and after the commit";
 }
