@@ -226,7 +226,9 @@ TEST_F(ReceiptIndexTest, CopyReadInSlicesBetweenWritesFindsWhatTheStatementFinds
 
     addReceipt("办公", "票42", "", "x.jpg");
     EXPECT_TRUE(index.prepare(std::chrono::milliseconds(0), 8)) << "a complete copy has nothing to read";
+    EXPECT_EQ(index.receiptCount(), std::nullopt) << "a write of this connection is not in the count yet";
     index.search("", ""); // the copy follows the write row by row
+    EXPECT_EQ(index.receiptCount(), size_t(scanned("", "").size()));
     EXPECT_EQ(index.loads(), 2);
     // Another program writes while the slices are read: they start over.
     peer("delete from pj where ID > 40");
@@ -408,4 +410,22 @@ TEST_F(ReceiptIndexTest, OwnWritesAreReadAgainInTheReadThatChecksTheStore)
     sqlite3_trace_v2(connection.handle(), 0, nullptr, nullptr);
     ASSERT_TRUE(other.wrote);
     EXPECT_EQ(found, scanned("", "")) << "the copy mixed the store before and after the commit";
+}
+
+// The connection opened anew, here on another store: the copy is read again.
+TEST_F(ReceiptIndexTest, CopyIsReadAgainWhenTheConnectionIsOpenedAnew)
+{
+    connection.execute("insert into pj(类别,票据标题,说明,图片) values('办公','旧','','1.jpg')");
+    EXPECT_EQ(indexed("", ""), QStringList{"1|旧"});
+    const QString other = folder.file("other.db");
+    {
+        Connection filer;
+        ASSERT_TRUE(vorndata::createDatabase(other, schema::kStorePassword));
+        ASSERT_TRUE(vorndata::connect(filer, other, schema::kStorePassword));
+        filer.execute(schema::kCreateReceipts);
+        filer.execute("insert into pj(类别,票据标题,说明,图片) values('交通','新','','1.jpg')");
+    }
+    connection.close();
+    connection.open(other, schema::kStorePassword);
+    EXPECT_EQ(indexed("", ""), QStringList{"1|新"});
 }
