@@ -202,6 +202,7 @@ void ReceiptIndex::load()
     m_session = m_connection.session();
     m_unreported = m_connection.totalChanges() - m_connection.reportedChanges();
     m_loaded = true;
+    m_restarts = 0;
 }
 
 // The copy a slice at a time. Each slice is a read of its own, so the reads
@@ -322,6 +323,7 @@ bool ReceiptIndex::loadingStale()
 
 void ReceiptIndex::completeLoading()
 {
+    m_restarts = 0;
     m_loading = false;
     m_loaded = true;
     m_session = m_loadingSession;
@@ -332,6 +334,7 @@ void ReceiptIndex::completeLoading()
 bool ReceiptIndex::prepare(std::chrono::milliseconds budget, int sliceRows)
 {
     const auto end = std::chrono::steady_clock::now() + budget;
+    m_idleWait = std::chrono::milliseconds(0);
     try {
         if (m_tooLarge && *m_tooLarge == storeState())
             return true;
@@ -339,8 +342,20 @@ bool ReceiptIndex::prepare(std::chrono::milliseconds budget, int sliceRows)
         // row; anything else means reading everything again.
         if (m_loaded && !loadedStale())
             return true;
-        if (m_loaded || (m_loading && loadingStale()))
+        if (m_loaded || (m_loading && loadingStale())) {
             forget();
+            // The store changed under the copy. When that keeps happening
+            // (another program writing more often than the copy takes to
+            // read), each new start waits twice as long as the one before,
+            // so that the idle program does not spend a core on reads that
+            // never complete.
+            ++m_restarts;
+            m_idleWait = m_restarts < 2
+                             ? std::chrono::milliseconds(0)
+                             : std::min(kFirstWait * (1 << std::min(m_restarts - 2, 16)), kLongestWait);
+            if (m_idleWait.count() > 0)
+                return false;
+        }
         if (!m_loading)
             startLoading();
         do {

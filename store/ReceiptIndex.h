@@ -58,6 +58,12 @@ public:
     // search will then say why or go to the store).
     static constexpr int kSliceRows = 1024;
     bool prepare(std::chrono::milliseconds budget, int sliceRows = kSliceRows);
+    // How long to wait before calling prepare() again when it was not done:
+    // nothing, but after reads that the store's changes made begin again
+    // one after another; a read that completes ends the waiting.
+    std::chrono::milliseconds idleWait() const { return m_idleWait; }
+    static constexpr std::chrono::milliseconds kFirstWait{125};
+    static constexpr std::chrono::milliseconds kLongestWait{64000};
 
     // Called before the copy changes, while earlier results can still be read.
     void setBeforeChange(std::function<void()> beforeChange) { m_beforeChange = std::move(beforeChange); }
@@ -139,6 +145,9 @@ private:
     unsigned long long m_loadingSession = 0;
     long long m_loadingVersion = 0;
     long long m_loadingUnreported = 0;
+    // Reads begun again since one last completed, and the wait they ask for.
+    int m_restarts = 0;
+    std::chrono::milliseconds m_idleWait{0};
     // Set when the copy was too large for the store in this state.
     std::optional<StoreState> m_tooLarge;
     // What the copy was read from: the connection's session, the file's

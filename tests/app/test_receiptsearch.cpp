@@ -235,6 +235,8 @@ TEST_F(ReceiptIndexTest, CopyReadInSlicesBetweenWritesFindsWhatTheStatementFinds
     EXPECT_FALSE(index.prepare(std::chrono::milliseconds(0), 8));
     peer("insert into pj(类别,票据标题,说明,图片) values('交通','票49','','y.jpg')");
     EXPECT_FALSE(index.prepare(std::chrono::milliseconds(0), 8));
+    EXPECT_EQ(index.idleWait(), ReceiptIndex::kFirstWait) << "the second start in a row waits";
+    EXPECT_FALSE(index.prepare(std::chrono::milliseconds(0), 8));
     EXPECT_EQ(index.loads(), 4) << "the slices read before the write were kept";
     same("after another program's write between the slices");
     EXPECT_EQ(index.loads(), 4);
@@ -428,4 +430,40 @@ TEST_F(ReceiptIndexTest, CopyIsReadAgainWhenTheConnectionIsOpenedAnew)
     connection.close();
     connection.open(other, schema::kStorePassword);
     EXPECT_EQ(indexed("", ""), QStringList{"1|新"});
+}
+
+// Another program writes more often than the copy takes to read while idle:
+// on a clock of the test's own (a slice run costs 100 ms, a write comes
+// every 500 ms), the reads begun again wait longer each time, so the idle
+// program stays idle; once the writes stop the copy completes, and the
+// waits start from nothing again.
+TEST_F(ReceiptIndexTest, IdleReadWaitsLongerEachTimeAnotherProgramsWritesMakeItBeginAgain)
+{
+    for (int i = 0; i < 40; ++i)
+        connection.execute("insert into pj(类别,票据标题,说明,图片) values('办公','票','','1.jpg')");
+    Connection other;
+    ASSERT_TRUE(vorndata::connect(other, path, schema::kStorePassword));
+    using std::chrono::milliseconds;
+    milliseconds now{0}, busy{0};
+    const auto sliceRun = [&] {
+        now += milliseconds(100);
+        busy += milliseconds(100);
+        return index.prepare(milliseconds(0), 4);
+    };
+    milliseconds written{0};
+    while (now < std::chrono::minutes(10)) {
+        if (now - written >= milliseconds(500)) {
+            other.execute("update pj set 说明 = 说明 || 'x' where ID = 1");
+            written = now;
+        }
+        ASSERT_FALSE(sliceRun()) << "a read of 1.1 s completed between writes 0.5 s apart";
+        now += index.idleWait();
+    }
+    EXPECT_LT(busy * 20, now) << "more than 5% of the time spent reading while idle";
+    int runs = 0;
+    while (!sliceRun())
+        ASSERT_LT(++runs, 100) << "the copy did not complete once the writes stopped";
+    other.execute("update pj set 说明 = '' where ID = 1");
+    EXPECT_FALSE(sliceRun());
+    EXPECT_EQ(index.idleWait(), milliseconds(0)) << "the first read begun again after a complete one waits";
 }
