@@ -382,6 +382,7 @@ TEST_F(ReceiptIndexTest, ShownLinesOutliveALockAndTheCopyFollowsTheConnectionOpe
     EXPECT_THROW(index.search("", "票"), StoreError);
     other.execute("rollback");
     EXPECT_EQ(toList(shown), (QStringList{"1|票据1", "2|票据2"}));
+    EXPECT_EQ(indexed("", "据2"), QStringList{"2|票据2"});
 
     const QString otherStore = folder.file("other.db");
     ASSERT_TRUE(vorndata::createDatabase(otherStore, schema::kStorePassword));
