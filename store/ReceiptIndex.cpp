@@ -436,7 +436,7 @@ void ReceiptIndex::bringUpToDate()
     if (own)
         Statement(db, QStringLiteral("begin")).step();
     try {
-        update();
+        catchUp();
         if (own)
             Statement(db, QStringLiteral("commit")).step();
     } catch (...) {
@@ -446,7 +446,8 @@ void ReceiptIndex::bringUpToDate()
     }
 }
 
-void ReceiptIndex::update()
+// What bringUpToDate() does inside its read.
+void ReceiptIndex::catchUp()
 {
     if (m_loading) {
         // A copy begun while the program was idle: the rest at once, or all

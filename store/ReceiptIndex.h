@@ -52,7 +52,8 @@ public:
     // `sliceRows` receipts for about `budget`, so that the program can build
     // it while it is idle: a search then finds it ready, and one pressed
     // before it is complete reads the rest at once. A complete copy that
-    // another program's write made stale is begun again. True when there is
+    // another program's write made stale is begun again, after a wait when
+    // that keeps happening (idleWait()). True when there is
     // nothing more to read: the copy is complete (bar this connection's own
     // writes, which the search reads row by row), or cannot be had now (the
     // search will then say why or go to the store).
@@ -128,7 +129,7 @@ private:
     std::string_view displayTitle(const Row& row) const;
     bool holds(const Row& row, const std::string& needle) const;
     void bringUpToDate();
-    void update();
+    void catchUp();
     FoundReceipts find(const QString& category, const QString& text) const;
     void changing();
 
