@@ -142,6 +142,8 @@ void Form_main::connectHandlers()
 
     connect(ui->Button5, &QPushButton::clicked, this,
             guardedHandler(m_report, this, &Form_main::Button5Click));
+    // Enter in the search text presses 查找, as in every search field.
+    connect(ui->Edit4, &QLineEdit::returnPressed, ui->Button5, &QPushButton::click);
     ui->ListBox1->setModel(&m_results);
     // Lines shown from the receipts' copy stay as they were found when the copy changes.
     m_receiptIndex.setBeforeChange([this] { m_results.keepLines(); });
