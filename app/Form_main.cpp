@@ -139,6 +139,9 @@ void Form_main::connectHandlers()
     connect(m_dataSource1.get(), &DataSource::readFailed, this,
             [this](std::exception_ptr failure) { m_report.report(failure); });
     ui->DBGrid1->viewport()->installEventFilter(this);
+    // Enter or Space on the current row loads it, as a click on a cell does.
+    connect(ui->DBGrid1, &DataGrid::currentRowChosen, this,
+            guardedHandler(m_report, this, &Form_main::DBGrid1CellClick));
 
     connect(ui->Button5, &QPushButton::clicked, this,
             guardedHandler(m_report, this, &Form_main::Button5Click));
