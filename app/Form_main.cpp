@@ -139,9 +139,14 @@ void Form_main::connectHandlers()
     connect(m_dataSource1.get(), &DataSource::readFailed, this,
             [this](std::exception_ptr failure) { m_report.report(failure); });
     ui->DBGrid1->viewport()->installEventFilter(this);
+    // Enter or Space on the current row loads it, as a click on a cell does.
+    connect(ui->DBGrid1, &DataGrid::currentRowChosen, this,
+            guardedHandler(m_report, this, &Form_main::DBGrid1CellClick));
 
     connect(ui->Button5, &QPushButton::clicked, this,
             guardedHandler(m_report, this, &Form_main::Button5Click));
+    // Enter in the search text presses 查找, as in every search field.
+    connect(ui->Edit4, &QLineEdit::returnPressed, ui->Button5, &QPushButton::click);
     ui->ListBox1->setModel(&m_results);
     // Lines shown from the receipts' copy stay as they were found when the copy changes.
     m_receiptIndex.setBeforeChange([this] { m_results.keepLines(); });

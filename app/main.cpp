@@ -4,6 +4,7 @@
 #include "util/Fonts.h"
 #include "util/MessageBoxDialogs.h"
 #include "util/ProgramFolder.h"
+#include "util/QtTranslations.h"
 
 #include <QFile>
 #include <QIcon>
@@ -12,6 +13,7 @@ int main(int argc, char** argv)
 {
     qb::Application app(argc, argv);
     qb::substituteFonts();
+    qb::installQtTranslations(app);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     // Qt's own idea of the executable's path is empty when the folder's name
     // is not valid in the locale; the system's bytes are always there.

@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <algorithm>
 #include <exception>
+#include <initializer_list>
 #include <limits>
 #include <sqlcipher/sqlite3.h>
 #include <utility>
@@ -322,6 +323,12 @@ bool Form_mm::eventFilter(QObject* watched, QEvent* event)
 
 void Form_mm::applyHeight()
 {
+    // Folded away, the change area lies below the bottom edge; hidden as
+    // well, its fields take no focus, so that Tab goes only where the user
+    // can see. Unfolded, they take their places in the tab order.
+    for (QWidget* part : std::initializer_list<QWidget*>{m_ui->Label2, m_ui->MaskEdit2, m_ui->Label3,
+                                                         m_ui->MaskEdit3, m_ui->BitBtn2})
+        part->setVisible(m_expanded);
     const int outer = m_expanded ? kExpandedHeight : kCollapsedHeight;
     const int frame = frameGeometry().height() - geometry().height();
     setFixedSize(width(), outer - frame);

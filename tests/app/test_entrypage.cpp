@@ -81,6 +81,39 @@ TEST_F(EntryPageTest, GridClickLoadsTheReceiptAndRefilingItSharesThePicture)
     EXPECT_EQ(pictures(), (QStringList{"00001.jpg", "00002.jpg"}));
 }
 
+// In the grid Tab goes from cell to cell, but not round: out after the last
+// cell and before the first; Ctrl+Tab always goes out. Moving loads nothing;
+// Enter or Space loads the current row as a click on a cell does.
+TEST_F(EntryPageTest, KeyboardLeavesTheGridAndEnterOrSpaceLoadsTheCurrentRow)
+{
+    file("a", "one", "", photo("red.jpg", Qt::red));
+    file("b", "two", "", photo("blue.jpg", Qt::blue));
+    QTableView* view = grid();
+    const int last = view->model()->columnCount() - 1;
+    const std::tuple<Qt::Key, Qt::KeyboardModifiers, int, int, const char*> moves[] = {
+        {Qt::Key_Tab, {}, 0, last, "DBGrid1"},
+        {Qt::Key_Tab, {}, 1, last, "BitBtn2"},
+        {Qt::Key_Backtab, Qt::ShiftModifier, 0, 0, "Button4"},
+        {Qt::Key_Tab, Qt::ControlModifier, 0, 1, "BitBtn2"},
+        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 1, 1, "Button4"}};
+    for (const auto& [key, modifiers, row, column, focus] : moves) {
+        view->setFocus();
+        view->setCurrentIndex(view->model()->index(row, column));
+        QTest::keyClick(view, key, modifiers);
+        EXPECT_EQ(window->focusWidget()->objectName().toStdString(), std::string(focus))
+            << key << " at " << row << "," << column;
+    }
+    EXPECT_EQ(text("Edit1"), "");
+    view->setCurrentIndex(view->model()->index(0, 2));
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_EQ(text("Edit1"), "one");
+    QTest::keyClick(view, Qt::Key_Down);
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(text("Edit3"), pictureFolder() + "00002.jpg");
+    EXPECT_TRUE(isBlue(centreOf("Image2")));
+    EXPECT_EQ(view->currentIndex().row(), 1) << "the keys load, and move nothing";
+}
+
 TEST_F(EntryPageTest, ChangeAsksFirstAndWritesTheFieldsBack)
 {
     file("办公", "打印纸", "两箱", photo("red.jpg"));

@@ -136,13 +136,16 @@ TEST_F(SearchPageTest, MemoShowsAnEmptyTitleOrDescriptionAsAnEmptyLine)
     EXPECT_EQ(memo(), "只有标题\n");
 }
 
-TEST_F(SearchPageTest, EnterOnTheFocusedFindButtonSearches)
+TEST_F(SearchPageTest, EnterOnTheFocusedFindButtonOrInTheSearchTextSearches)
 {
     find<QLineEdit>("Edit4")->setText("墨盒");
     auto* button = find<QPushButton>("Button5");
     button->setFocus();
     QTest::keyClick(button, Qt::Key_Return);
     EXPECT_EQ(lines(), QStringList{"3|墨盒"});
+    find<QLineEdit>("Edit4")->setText("打");
+    QTest::keyClick(find<QLineEdit>("Edit4"), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(lines(), (QStringList{"1|打印纸", "3|墨盒"})) << "Enter in the search text presses 查找";
 }
 
 // Stored fixed-width texts compare without their trailing blanks, and

@@ -98,6 +98,17 @@ protected:
     {
         return test::child<QPushButton>(form, name);
     }
+    // The controls that Tab visits from the password field round to it again.
+    static QStringList tabWalk(Form_mm& form)
+    {
+        QStringList order;
+        field(form, "MaskEdit1")->setFocus();
+        do {
+            order.append(form.focusWidget()->objectName());
+            sendKey(form.focusWidget(), Qt::Key_Tab, "\t");
+        } while (form.focusWidget() != field(form, "MaskEdit1") && order.size() < 10);
+        return order;
+    }
     static void login(Form_mm& form, const QString& password)
     {
         field(form, "MaskEdit1")->setText(password);
@@ -429,9 +440,13 @@ TEST_F(LoginDialog, FoldsOutToTheExpandedOuterHeight)
     EXPECT_EQ(form->frameGeometry().height(), 162);
     EXPECT_EQ(form->width(), 346);
     EXPECT_EQ(form->minimumSize(), form->maximumSize()) << "the dialog must not be resizable";
+    EXPECT_EQ(tabWalk(*form), (QStringList{"MaskEdit1", "BitBtn1", "BitBtn3"}))
+        << "folded-away fields take no focus";
 
     button(*form, "BitBtn3")->click();
     EXPECT_TRUE(form->expanded());
+    EXPECT_EQ(tabWalk(*form),
+              (QStringList{"MaskEdit1", "BitBtn1", "MaskEdit2", "MaskEdit3", "BitBtn2", "BitBtn3"}));
     EXPECT_EQ(form->frameGeometry().height(), 315);
     EXPECT_EQ(form->width(), 346);
     EXPECT_EQ(form->minimumSize(), form->maximumSize());

@@ -3,7 +3,8 @@
 // qb_test() in tests/CMakeLists.txt picks its kind with QB_TEST_QAPP:
 //   0  QCoreApplication, for tests without a GUI
 //   1  QGuiApplication, for fonts, images and the cursor
-//   2  QApplication with the program's font substitutions, for widgets
+//   2  QApplication with the program's font substitutions and Qt's own texts
+//      in Chinese, as the program has them, for widgets
 // With QB_TEST_REAL_DISPLAY the tests run on an Xvfb and openbox of their own
 // instead of the offscreen platform, and skip when either is missing.
 #include <QCoreApplication>
@@ -26,6 +27,7 @@ using TestApplication = QCoreApplication;
 using TestApplication = QGuiApplication;
 #elif QB_TEST_QAPP == 2
 #include "util/Fonts.h"
+#include "util/QtTranslations.h"
 #include <QApplication>
 using TestApplication = QApplication;
 #else
@@ -62,6 +64,7 @@ int runTests(int argc, char** argv)
     TestApplication app(argc, argv);
 #if QB_TEST_QAPP == 2
     qb::substituteFonts();
+    qb::installQtTranslations(app);
 #endif
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

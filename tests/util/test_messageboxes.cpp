@@ -22,6 +22,8 @@ struct SeenBox
     bool applicationModal = false;
     bool hasParent = true;
     Qt::TextFormat format = Qt::AutoText;
+    // What the OK, Yes and No buttons say, those the box has, in this order.
+    QStringList captions;
 };
 
 // Answers the next box the program shows by pressing `answer`, noting what
@@ -46,7 +48,11 @@ SeenBox answerNextBox(QMessageBox::StandardButton answer, const std::function<vo
                 box->standardButtons(),
                 box->windowModality() == Qt::ApplicationModal,
                 box->parentWidget() != nullptr,
-                box->textFormat()};
+                box->textFormat(),
+                {}};
+        for (const auto b : {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No})
+            if (const QAbstractButton* button = box->button(b))
+                seen.captions.append(button->text());
         box->button(answer)->click();
     });
     poll.start();
@@ -64,6 +70,7 @@ TEST(MessageBoxTest, InfoYesNoAndFailureBoxesLookAndAnswerAsTheProgramNeeds)
     EXPECT_EQ(info.text, "票据相关的图片丢失");
     EXPECT_EQ(info.icon, QMessageBox::Information);
     EXPECT_EQ(info.buttons, QMessageBox::Ok);
+    EXPECT_EQ(info.captions, QStringList{"确定"}) << "Qt's own texts must be Chinese";
     EXPECT_TRUE(info.applicationModal);
     EXPECT_FALSE(info.hasParent);
 
@@ -73,6 +80,7 @@ TEST(MessageBoxTest, InfoYesNoAndFailureBoxesLookAndAnswerAsTheProgramNeeds)
     EXPECT_EQ(question.caption, "提示");
     EXPECT_EQ(question.icon, QMessageBox::Question);
     EXPECT_EQ(question.buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(question.captions, (QStringList{"是(&Y)", "否(&N)"}));
     EXPECT_FALSE(answer);
     answerNextBox(QMessageBox::Yes, [&] { answer = dialogs.yesNo("确定要删除当前的票据？"); });
     EXPECT_TRUE(answer);
