@@ -40,7 +40,9 @@ Rows expectedRows(const JetTable& table)
             QVariant value = row.values[i];
             if (value.isValid() && table.columns[i].kind == JetColumn::FixedText)
                 value = value.toString().leftJustified(table.columns[i].characters, u' ');
-            values.push_back(value.isValid() ? QVariant(value.toString()) : QVariant());
+            // An unpaired surrogate comes over as U+FFFD, as UTF-8 has it.
+            values.push_back(value.isValid() ? QVariant(QString::fromUtf8(value.toString().toUtf8()))
+                                             : QVariant());
         }
         rows.push_back(values);
     }
@@ -161,6 +163,10 @@ struct JetCase
     QString keptName = kKeptJetName;
     // The number the next new receipt gets, when the case says.
     long long nextReceipt = 0;
+    // The readers that read the case as Jet does: libmdb turns what lies
+    // outside UCS-2 into "??", cuts a text at U+0000, and both take a moved
+    // row's flag for a deleted one.
+    enum Readers { Both, MdbReaderOnly, Neither } readers = Both;
 };
 
 void PrintTo(const JetCase& c, std::ostream* out)
@@ -212,16 +218,18 @@ TEST_P(JetConversionTest, ConvertsEveryRowAsBothReadersReadIt)
     if (c.before)
         c.before(folder);
 
-    const QJsonObject read = mdbReaderDump(jetCopy);
+    const QJsonObject read = c.readers == JetCase::Neither ? QJsonObject() : mdbReaderDump(jetCopy);
     ASSERT_FALSE(read.contains(QStringLiteral("error")))
         << read.value(QStringLiteral("error")).toString().toStdString();
-    EXPECT_EQ(read.value(QStringLiteral("password")).toString(), schema::kStorePassword);
-    for (const JetTable& table : tables) {
+    for (const JetTable& table : c.readers == JetCase::Neither ? std::vector<JetTable>() : tables) {
         const Rows expected = expectedRows(table);
+        EXPECT_EQ(read.value(QStringLiteral("password")).toString(), schema::kStorePassword);
         EXPECT_EQ(jsonRows(read.value(table.name)), expected) << "mdb-reader, " << table.name.toStdString();
-        EXPECT_EQ(exportedRows(jetCopy, table.name), withoutNulls(expected))
-            << "mdb-export, " << table.name.toStdString() << "\n"
-            << show(exportedRows(jetCopy, table.name));
+        if (c.readers == JetCase::Both) {
+            EXPECT_EQ(exportedRows(jetCopy, table.name), withoutNulls(expected))
+                << "mdb-export, " << table.name.toStdString() << "\n"
+                << show(exportedRows(jetCopy, table.name));
+        }
     }
 
     long long reported = -1;
@@ -289,7 +297,51 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {},
                 kKeptJetName,
-                70002},
+                70002,
+                JetCase::Neither},
+        JetCase{"characters outside the BMP, U+0000 inside a text, compressed texts",
+                [] {
+                    const QString nul = QStringLiteral("类别") + QChar(0) + QStringLiteral("后半");
+                    return std::vector<JetTable>{
+                        jetCategories({{{1, QStringLiteral("𠮷野家")}}, {{2, nul}}}),
+                        jetReceipts(
+                            {receipt(1, QStringLiteral("𠮷野家"), QStringLiteral("😀 票据"),
+                                     QStringLiteral("Receipt 说明 𠮷 ok"), QStringLiteral("1.jpg")),
+                             receipt(2, nul, QStringLiteral("a%1b").arg(QChar(0)),
+                                     QStringLiteral("票据𠮷 ").repeated(1500), QStringLiteral("😀.jpg"))},
+                            true)};
+                },
+                {},
+                kKeptJetName,
+                0,
+                JetCase::MdbReaderOnly},
+        JetCase{
+            "rows moved to another page, some deleted since",
+            [] {
+                const QString lone = QStringLiteral("a%1b").arg(QChar(0xd800));
+                auto moved = [](JetRow row, bool deleted) {
+                    row.moved = true;
+                    row.deleted = deleted;
+                    return row;
+                };
+                return std::vector<JetTable>{
+                    jetCategories({moved({{1, QStringLiteral("甲")}}, false),
+                                   moved({{2, QStringLiteral("乙")}}, true)}),
+                    jetReceipts(
+                        {receipt(1, QStringLiteral("甲"), lone, QStringLiteral("x"), QStringLiteral("1.jpg")),
+                         moved(receipt(2, QStringLiteral("甲"), QStringLiteral("b"),
+                                       QStringLiteral("长").repeated(3000), QStringLiteral("2.jpg")),
+                               false),
+                         moved(receipt(3, QStringLiteral("乙"), QStringLiteral("c"), QStringLiteral("z"),
+                                       QStringLiteral("3.jpg")),
+                               true),
+                         receipt(4, QStringLiteral("乙"), QStringLiteral("d"), QStringLiteral("w"),
+                                 QStringLiteral("4.jpg"), true)})};
+            },
+            {},
+            kKeptJetName,
+            0,
+            JetCase::Neither},
         JetCase{"padded, empty and Null values",
                 [] {
                     return std::vector<JetTable>{
