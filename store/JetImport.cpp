@@ -184,14 +184,14 @@ std::vector<std::uint8_t> longValue(const Pages& pages, const std::uint8_t* fiel
     std::uint32_t pointer = get32(field + 4);
     switch (header >> 30) {
     case 2:
-        if (length > size_t(size - kMemoHeaderBytes))
-            throw ImportError("a memo shorter than its header says");
+        if (length != size_t(size - kMemoHeaderBytes))
+            throw ImportError("a memo of another length than its header says");
         return {field + kMemoHeaderBytes, field + kMemoHeaderBytes + length};
     case 1: {
         const Page page = pages.read(pointer >> 8);
         const Extent extent = rowExtent(page, pointer & 0xff);
-        if (length > size_t(extent.end - extent.start))
-            throw ImportError("a memo shorter than its header says");
+        if (length != size_t(extent.end - extent.start))
+            throw ImportError("a memo of another length than its header says");
         return {page.begin() + extent.start, page.begin() + extent.start + std::ptrdiff_t(length)};
     }
     case 0: {
@@ -251,6 +251,13 @@ std::string decodeText(const std::uint8_t* bytes, size_t size)
     }
     if (at < size)
         units.push_back(u'\ufffd');
+    // Qt would make an unpaired surrogate "?", which a text may hold itself.
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (QChar::isHighSurrogate(units[i]) && i + 1 < units.size() && QChar::isLowSurrogate(units[i + 1]))
+            ++i;
+        else if (QChar::isSurrogate(units[i]))
+            units[i] = u'\ufffd';
+    }
     return QString::fromUtf16(units.data(), qsizetype(units.size())).toUtf8().toStdString();
 }
 
@@ -584,6 +591,10 @@ ImportCounts importJetStore(const QByteArray& jetPath, const QString& storePath,
             throw ImportError("not a readable Jet file");
         warnings.check();
     }
+    // The rows and texts below are read as Jet 4 lays them out (the old
+    // program's engine wrote that format), which Jet 3 does not.
+    if (mdb->f->jet_version == MDB_VER_JET3 || mdb->fmt->pg_size != 4096)
+        throw ImportError("a Jet file of a format before Jet 4");
     const Pages pages(mdb.get(), QFileInfo(QFile::decodeName(jetPath)).size());
     const Catalog catalog(mdb.get(), pages);
 

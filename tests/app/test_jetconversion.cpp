@@ -40,9 +40,17 @@ Rows expectedRows(const JetTable& table)
             QVariant value = row.values[i];
             if (value.isValid() && table.columns[i].kind == JetColumn::FixedText)
                 value = value.toString().leftJustified(table.columns[i].characters, u' ');
-            // An unpaired surrogate comes over as U+FFFD, as UTF-8 has it.
-            values.push_back(value.isValid() ? QVariant(QString::fromUtf8(value.toString().toUtf8()))
-                                             : QVariant());
+            if (value.isValid()) {
+                // An unpaired surrogate comes over as U+FFFD.
+                QString text = value.toString();
+                for (qsizetype c = 0; c < text.size(); ++c)
+                    if (text[c].isHighSurrogate() && c + 1 < text.size() && text[c + 1].isLowSurrogate())
+                        ++c;
+                    else if (text[c].isSurrogate())
+                        text[c] = QChar::ReplacementCharacter;
+                value = text;
+            }
+            values.push_back(value);
         }
         rows.push_back(values);
     }
@@ -145,6 +153,17 @@ Rows jsonRows(const QJsonValue& table)
 QString converter()
 {
     return programFolder().value_or(QString()) + kJetConverterName;
+}
+
+// The converter run by itself on `jet`, writing `store`: its exit code, or
+// -1 when it did not end by itself.
+int runConverter(const QString& jet, const QString& store)
+{
+    QProcess process;
+    process.start(converter(), {jet, store});
+    if (!process.waitForFinished(120'000) || process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return process.exitCode();
 }
 
 JetRow receipt(int id, QVariant category, QVariant title, QVariant description, QVariant picture,
@@ -318,7 +337,7 @@ INSTANTIATE_TEST_SUITE_P(
         JetCase{
             "rows moved to another page, some deleted since",
             [] {
-                const QString lone = QStringLiteral("a%1b").arg(QChar(0xd800));
+                const QString lone = QStringLiteral("a%1b%2").arg(QChar(0xd800), QChar(0xdc00));
                 auto moved = [](JetRow row, bool deleted) {
                     row.moved = true;
                     row.deleted = deleted;
@@ -376,7 +395,32 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(JetConversionRefusal, DamagedFileIsLeftUntouched)
 {
     const QByteArray whole = writeJet4(fewReceipts(), schema::kStorePassword);
+    // 40 receipts, the last with a memo on five long-value pages (5 to 9)
+    // that come before the data pages; the first memo lies in its row.
+    std::vector<JetRow> rows;
+    for (int id = 1; id <= 40; ++id)
+        rows.push_back(
+            receipt(id, QStringLiteral("类别"), QStringLiteral("标题"),
+                    id == 40 ? QStringLiteral("长说明").repeated(3000) : QStringLiteral("说明%1").arg(id),
+                    QStringLiteral("p.jpg")));
+    const QByteArray sound =
+        writeJet4({jetCategories({}), jetReceipts(std::move(rows))}, schema::kStorePassword);
+    QByteArray lengthClaimed = sound;
+    const QString first = QStringLiteral("说明1");
+    const qsizetype memo =
+        lengthClaimed.indexOf(QByteArray(reinterpret_cast<const char*>(first.utf16()), 6)) - 12;
+    ASSERT_GE(memo, 0);
+    lengthClaimed.replace(memo, 4, QByteArray("\xff\xff\xff\xbf", 4));
+    QByteArray looping = sound; // the memo's last piece names its first
+    const int lastPiece = 9 * 4096;
+    const int pieceStart = (uchar(looping[lastPiece + 14]) | uchar(looping[lastPiece + 15]) << 8) & 0x1fff;
+    looping.replace(lastPiece + pieceStart, 4, QByteArray("\0\x05\0\0", 4));
     const std::vector<QByteArray> damaged = {
+        sound.left(sound.size() / 2),
+        sound.left(sound.size() - 4096), // the last receipts' page
+        sound.left(4 * 4096),
+        lengthClaimed,
+        looping,
         whole.left(4096),                                                      // cut after the header page
         whole.left(2 * 4096) + QByteArray(4096, '\xff') + whole.mid(3 * 4096), // catalog overwritten
         whole.left(19) + QByteArray(4096 - 19, '\0'),                          // signature, then nothing
@@ -387,12 +431,13 @@ TEST(JetConversionRefusal, DamagedFileIsLeftUntouched)
                                                            QVariant(), QStringLiteral("2.jpg"))})},
                   schema::kStorePassword),
     };
-    for (const QByteArray& jet : damaged) {
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        const QByteArray& jet = damaged[i];
         TempFolder folder;
         const QString path = folder.write(schema::kStoreFileName, jet);
         const JetConversion conversion =
             convertJetStore(folder.path(), converter(), [](long long, long long) {});
-        EXPECT_EQ(conversion.outcome, JetConversion::Unreadable);
+        EXPECT_EQ(conversion.outcome, JetConversion::Unreadable) << "damaged file " << i;
         EXPECT_TRUE(conversionMessage(conversion).contains(QStringLiteral("该文件未作任何改动")));
 
         Connection connection;
@@ -421,6 +466,7 @@ TEST(JetConversionRefusal, RandomDamageIsConvertedOrRefused)
                                QStringLiteral("p.jpg")));
     const QByteArray whole =
         writeJet4({jetCategories({}), jetReceipts(std::move(rows))}, schema::kStorePassword);
+    const qsizetype described = 300 / 7 * 1800 + (300 - 300 / 7) * 10;
     QRandomGenerator random(1);
     int refused = 0;
 #if defined(__SANITIZE_ADDRESS__)
@@ -434,18 +480,42 @@ TEST(JetConversionRefusal, RandomDamageIsConvertedOrRefused)
         for (int i = 0; i < flips; ++i)
             jet[int(random.bounded(4096, int(jet.size())))] = char(random.bounded(256));
         TempFolder folder;
-        folder.write(schema::kStoreFileName, jet);
-        const JetConversion conversion =
-            convertJetStore(folder.path(), converter(), [](long long, long long) {});
-        ASSERT_NE(conversion.outcome, JetConversion::NotWritten) << "trial " << trial;
-        const QString left =
-            conversion.outcome == JetConversion::Converted ? kKeptJetName : schema::kStoreFileName;
-        QFile file(folder.file(left));
+        const QString path = folder.write(schema::kStoreFileName, jet);
+        const int exit = runConverter(path, folder.file(QStringLiteral("new.db")));
+        ASSERT_TRUE(exit == 0 || exit == 2 || exit == 4) << "trial " << trial << ": exit " << exit;
+        QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         ASSERT_TRUE(file.readAll() == jet) << "trial " << trial << ": the Jet file was changed";
-        refused += conversion.outcome == JetConversion::Unreadable ? 1 : 0;
+        refused += exit == 0 ? 0 : 1;
+        if (exit != 0)
+            continue;
+        // Converted: every receipt, every description whole.
+        Connection store;
+        store.open(folder.file(QStringLiteral("new.db")), schema::kStorePassword);
+        Statement count(store.handle(), QStringLiteral("select count(*), total(length(说明)) from pj"));
+        ASSERT_TRUE(count.step());
+        EXPECT_EQ(count.integer(0), 300) << "trial " << trial;
+        EXPECT_EQ(qsizetype(sqlite3_column_double(count.get(), 1)), described) << "trial " << trial;
     }
     std::printf("%d of %d damaged stores refused\n", refused, trials);
+}
+
+// A Jet file without the receipt table, or with one of other columns, is
+// not a store of the old program: the converter says so and writes nothing.
+TEST(JetConversionRefusal, FileWithoutReceiptTableWritesNothing)
+{
+    JetTable fourColumns = jetReceipts({});
+    fourColumns.columns.pop_back();
+    JetTable customers{QStringLiteral("Customers"), {{QStringLiteral("ID"), JetColumn::Counter}}, {{{1}}}};
+    for (const auto& tables :
+         {std::vector<JetTable>{customers}, std::vector<JetTable>{jetCategories({}), fourColumns}}) {
+        TempFolder folder;
+        const QString path =
+            folder.write(QStringLiteral("other.mdb"), writeJet4(tables, schema::kStorePassword));
+        EXPECT_EQ(runConverter(path, folder.file(QStringLiteral("new.db"))), 4);
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("other.mdb")});
+    }
 }
 
 TEST(JetSignature, OnlyTheJetAndAceSignaturesCount)
