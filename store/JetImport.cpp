@@ -275,8 +275,18 @@ struct Table
     std::vector<const MdbColumn*> columns;
 };
 
-Table readDefinition(MdbCatalogEntry* entry)
+Table readDefinition(const Pages& pages, MdbCatalogEntry* entry)
 {
+    // A definition may go on over further pages, each naming the next;
+    // libmdb follows the chain as far as the definition's length says, and
+    // one that comes back to a page reads it again as if it were new.
+    std::set<std::uint32_t> seen;
+    for (auto number = std::uint32_t(entry->table_pg); number != 0;) {
+        const Page page = pages.read(number);
+        if (page[0] != 0x02 || !seen.insert(number).second)
+            throw ImportError("a table definition whose pages do not follow");
+        number = get32(&page[4]);
+    }
     ReaderWarnings warnings;
     Table table{std::unique_ptr<MdbTableDef, TableFree>(mdb_read_table(entry)), {}};
     if (!table.definition || !mdb_read_columns(table.definition.get()))
@@ -445,7 +455,7 @@ public:
         m_catalog.object_type = MDB_TABLE;
         m_catalog.table_pg = kCatalogPage;
         std::strcpy(m_catalog.object_name, "MSysObjects");
-        const Table table = readDefinition(&m_catalog);
+        const Table table = readDefinition(pages, &m_catalog);
         const int id = column(table, "Id", MDB_LONGINT);
         const int name = column(table, "Name", MDB_TEXT);
         const int type = column(table, "Type", MDB_INT);
@@ -603,18 +613,18 @@ ImportCounts importJetStore(const QByteArray& jetPath, const QString& storePath,
     // throws the new store away.
     std::optional<Table> receipts;
     if (MdbCatalogEntry* entry = catalog.find("pj"))
-        receipts.emplace(readDefinition(entry));
+        receipts.emplace(readDefinition(pages, entry));
     if (!receipts || !isReceiptTable(*receipts))
         throw NotReceiptStore("the Jet file holds no receipt table");
     std::optional<Table> categories;
     if (MdbCatalogEntry* entry = catalog.find("ml")) {
-        categories.emplace(readDefinition(entry));
+        categories.emplace(readDefinition(pages, entry));
         if (categories->columns.size() < 2)
             throw ImportError("the category table has too few columns");
     }
     std::optional<Table> passwords;
     if (MdbCatalogEntry* entry = catalog.find("pass")) {
-        passwords.emplace(readDefinition(entry));
+        passwords.emplace(readDefinition(pages, entry));
         if (passwords->columns.empty())
             throw ImportError("the password table has no column");
     }

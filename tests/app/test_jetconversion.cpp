@@ -415,8 +415,11 @@ TEST(JetConversionRefusal, DamagedFileIsLeftUntouched)
     const int lastPiece = 9 * 4096;
     const int pieceStart = (uchar(looping[lastPiece + 14]) | uchar(looping[lastPiece + 15]) << 8) & 0x1fff;
     looping.replace(lastPiece + pieceStart, 4, QByteArray("\0\x05\0\0", 4));
+    QByteArray selfLinked = sound; // the receipt table's definition goes on in itself
+    selfLinked.replace(4 * 4096 + 4, 4, QByteArray("\x04\0\0\0", 4));
     const std::vector<QByteArray> damaged = {
         sound.left(sound.size() / 2),
+        selfLinked,
         sound.left(sound.size() - 4096), // the last receipts' page
         sound.left(4 * 4096),
         lengthClaimed,
