@@ -2,7 +2,8 @@
 # Installs what is missing, builds, and then either runs the program or the tests.
 #   bash tools/setup.sh run    build and start the program (under Xvfb and openbox when there is no display)
 #   bash tools/setup.sh test   build and run every test, also in an address/undefined sanitizer build,
-#                              then replay and run the fuzz targets (tools/fuzz.sh)
+#                              build the release type (the benchmarks'), then replay and run the
+#                              fuzz targets (tools/fuzz.sh)
 #   bash tools/setup.sh install [FOLDER]
 #                              build a release and install it into FOLDER (default ~/TavrellQuillbox)
 #                              with a menu entry for the current user (tools/install.sh)
@@ -72,6 +73,10 @@ test)
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build build -j"$jobs"
     (cd build && ctest --output-on-failure -j"$jobs")
+    # The benchmarks' build type, built whole once (tests and benchmarks
+    # included) so that every build type the README names stays buildable.
+    cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
+    cmake --build build-bench -j"$jobs"
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQB_SANITIZE=ON -DQB_BENCH=OFF
     cmake --build build-asan -j"$jobs"
     (cd build-asan && ctest --output-on-failure -j"$jobs")

@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <cstdio>
@@ -61,8 +62,14 @@ std::string show(const Rows& rows)
 {
     std::string out;
     for (const auto& row : rows) {
-        for (const QVariant& value : row)
-            out += value.isValid() ? "'" + value.toString().left(40).toStdString() + "' " : "Null ";
+        for (const QVariant& value : row) {
+            // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict)
+            // about a chain of std::string additions.
+            if (value.isValid())
+                out.append("'").append(value.toString().left(40).toStdString()).append("' ");
+            else
+                out.append("Null ");
+        }
         out += "\n";
         if (out.size() > 2000)
             return out + "...";
@@ -387,7 +394,11 @@ INSTANTIATE_TEST_SUITE_P(
                 }},
         JetCase{"another file holds the kept name already", fewReceipts,
                 [](const TempFolder& f) { f.write(kKeptJetName, "someone else's file"); },
-                kKeptJetName + QStringLiteral("-2")}),
+                kKeptJetName + QStringLiteral("-2")},
+        JetCase{
+            "a symbolic link to the store holds the kept name", fewReceipts,
+            [](const TempFolder& f) { QFile::link(f.file(schema::kStoreFileName), f.file(kKeptJetName)); },
+            kKeptJetName + QStringLiteral("-2")}),
     [](const ::testing::TestParamInfo<JetCase>& info) { return "case" + std::to_string(info.index); });
 
 // A Jet file that cannot be read is refused and left as it was; the program
@@ -455,6 +466,48 @@ TEST(JetConversionRefusal, DamagedFileIsLeftUntouched)
         EXPECT_TRUE(file.readAll() == jet) << "the Jet file was written to";
         EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{schema::kStoreFileName});
+    }
+}
+
+// Each way the converter can end, played by a stand-in script ($1 the Jet
+// file, $2 the new store's temporary name), gives its own outcome; none
+// leaves anything in the folder but pj.db, and only another start's store
+// takes the Jet file's place.
+TEST(JetConversionRefusal, EachEndOfTheConverterHasItsOutcome)
+{
+    // Another start puts its store in place and frees the lock that the test holds for it.
+    const QByteArray header =
+        "#!/bin/sh\nprintf x > \"$2\"\nanother() { printf new > \"$1-\"; mv \"$1-\" \"$1\"; rm \"${1%" +
+        schema::kStoreFileName.toUtf8() + "}" + kConversionLockName.toUtf8() + "\"; }\n";
+    const std::pair<const char*, JetConversion::Outcome> ends[] = {
+        {"exit 2", JetConversion::Unreadable},
+        {"echo converted 1 1; exit 3", JetConversion::NotWritten},
+        {"exit 4", JetConversion::NotReceiptStore},
+        {"kill -9 $$", JetConversion::Unreadable},
+        {"exec sleep 30", JetConversion::Unreadable}, // past the limit
+        {"", JetConversion::NotWritten},              // cannot be started
+        {"another \"$1\"; echo converted 0 0", JetConversion::NotJet},
+        {"(sleep 0.5; another \"$1\") >/dev/null & echo converted 0 0", JetConversion::NotJet},
+    };
+    const QByteArray jet = writeJet4(fewReceipts(), schema::kStorePassword);
+    for (const auto& [script, outcome] : ends) {
+        TempFolder folder;
+        TempFolder tools;
+        const QString store = folder.write(schema::kStoreFileName, jet);
+        const QString converter = tools.write(QStringLiteral("converter"), header + script);
+        QFile::setPermissions(converter, QFile::ReadOwner | (*script ? QFile::ExeOwner : QFile::ReadOwner));
+        QLockFile peer(folder.file(kConversionLockName));
+        ASSERT_TRUE(peer.tryLock());
+        const JetConversion conversion = convertJetStore(
+            folder.path(), converter, [](long long, long long) {}, std::chrono::seconds(2));
+        peer.unlock();
+        EXPECT_EQ(conversion.outcome, outcome) << script;
+        EXPECT_EQ(conversionMessage(conversion).isEmpty(), outcome == JetConversion::NotJet);
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  QStringList{schema::kStoreFileName});
+        QFile left(store);
+        ASSERT_TRUE(left.open(QIODevice::ReadOnly));
+        EXPECT_EQ(left.readAll(), outcome == JetConversion::NotJet ? "new" : jet) << script;
     }
 }
 

@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
@@ -66,8 +67,11 @@ TEST(StartUpChild, Run)
     RecordingDialogs dialogs;
     FailureReport report(dialogs, QStringLiteral("startup"));
     QTimer user;
-    QObject::connect(&user, &QTimer::timeout, [] {
+    bool progressShown = false;
+    QObject::connect(&user, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->inherits("QProgressDialog") && !std::exchange(progressShown, true))
+            std::printf("progress window\n");
         if (modal && modal->objectName() == QLatin1String("Form_mm")) {
             child<QLineEdit>(*modal, "MaskEdit1")->setText(kInitialPassword);
             child<QPushButton>(*modal, "BitBtn1")->click();
@@ -238,14 +242,19 @@ void withMetafile(const fs::path& folder)
 }
 
 // A store of the Jet format as the old program left it, whose stored
-// password is the initial one, and the converter beside the program.
-void withJetStore(const fs::path& folder, const QByteArray& jet)
+// password is the initial one, and the converter beside the program, or a
+// stand-in for it that runs `script`. By bytes: the folder's name need not survive a QString.
+void withJetStore(const fs::path& folder, const QByteArray& jet, const char* script = nullptr)
 {
-    QFile store(QFile::decodeName(QByteArray::fromStdString((folder / "pj.db").string())));
-    ASSERT_TRUE(store.open(QIODevice::WriteOnly) && store.write(jet) == jet.size());
-    const QByteArray converter =
+    std::ofstream(folder / "pj.db", std::ios::binary).write(jet.constData(), jet.size());
+    const fs::path converter = folder / kJetConverterName.toStdString();
+    if (script) {
+        std::ofstream(converter) << "#!/bin/sh\n" << script;
+        return fs::permissions(converter, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    const QByteArray real =
         QFile::encodeName(programFolder().value_or(QString())) + kJetConverterName.toUtf8();
-    fs::copy_file(converter.toStdString(), folder / kJetConverterName.toStdString());
+    fs::copy_file(real.toStdString(), converter);
 }
 
 QByteArray oldStore()
@@ -255,6 +264,22 @@ QByteArray oldStore()
                                      QStringLiteral("7.jpg")}}}),
                       jetPasswords({{{QStringLiteral("NTgzOTIw")}}})},
                      schema::kStorePassword);
+}
+
+// What the start-up tells of oldStore()'s conversion.
+QString told(JetConversion::Outcome outcome)
+{
+    const bool converted = outcome == JetConversion::Converted;
+    return QStringLiteral("info: ") +
+           conversionMessage({outcome, 1, 1, converted ? kKeptJetName : schema::kStoreFileName});
+}
+
+// ... of a Jet store left unconverted: why first, then as with any store the program cannot read.
+QStringList unconverted(JetConversion::Outcome outcome)
+{
+    const QString reason = QStringLiteral("数据文件不是本程序的数据文件，或已损坏");
+    return {told(outcome), QStringLiteral("failure[startup]: file is encrypted or is not a database."),
+            kUnreadable.arg(reason), kUnreadable.arg(reason), kUnreadable.arg(reason)};
 }
 
 void readOnly(const fs::path& folder)
@@ -321,13 +346,17 @@ INSTANTIATE_TEST_SUITE_P(
     Conditions, StartUpTest,
     ::testing::Values(
         StartCondition{"first start", "new", {}, false, true, {}},
-        // "票据" as a Chinese Windows names it (GBK): not UTF-8.
+        // "票据" as a Chinese Windows names it (GBK): not UTF-8. The converters
+        // reach their files there through this process's handle on the folder.
         StartCondition{"folder name not UTF-8",
                        "\xc6\xb1\xbe\xdd",
-                       withMetafile,
+                       [](const fs::path& f) {
+                           withMetafile(f);
+                           withJetStore(f, oldStore());
+                       },
                        false,
                        true,
-                       {QStringLiteral("metafile 64x32")}},
+                       {told(JetConversion::Converted), QStringLiteral("metafile 64x32")}},
         StartCondition{"store locked by another writer",
                        "locked",
                        [](const fs::path& f) { makeStore(f); },
@@ -353,29 +382,19 @@ INSTANTIATE_TEST_SUITE_P(
                        false,
                        true,
                        {QStringLiteral("failure[startup]: attempt to write a readonly database.")}},
+        StartCondition{"store of the Jet format",
+                       "jet",
+                       [](const fs::path& f) { withJetStore(f, oldStore()); },
+                       false,
+                       true,
+                       {told(JetConversion::Converted)}},
+        StartCondition{"damaged store of the Jet format", "jet-damaged",
+                       [](const fs::path& f) { withJetStore(f, oldStore().left(4096)); }, false, false,
+                       unconverted(JetConversion::Unreadable)},
         StartCondition{
-            "store of the Jet format",
-            "jet",
-            [](const fs::path& f) { withJetStore(f, oldStore()); },
-            false,
-            true,
-            {QStringLiteral(
-                "info: 票据库 pj.db 原为 Jet (Access) 格式，已转换为本程序的格式：共转入 1 张票据、1 "
-                "个类别。原文件未作改动，另存为本程序文件夹中的 pj.db.jet。")}},
-        StartCondition{
-            "damaged store of the Jet format",
-            "jet-damaged",
-            [](const fs::path& f) { withJetStore(f, oldStore().left(4096)); },
-            false,
-            false,
-            // Told why, then as with any store the program cannot read.
-            {QStringLiteral("failure[startup]: file is encrypted or is not a database."),
-             QStringLiteral(
-                 "info: 票据库 pj.db 是 Jet (Access) 格式，但无法读取（文件已损坏，或其编码无法识别），"
-                 "因此没有转换。该文件未作任何改动。"),
-             kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏")),
-             kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏")),
-             kUnreadable.arg(QStringLiteral("数据文件不是本程序的数据文件，或已损坏"))}},
+            "slow converter that cannot write the new store", "jet-slow",
+            [](const fs::path& f) { withJetStore(f, oldStore(), "sleep 1.5; exit 3"); }, false, false,
+            QStringList{QStringLiteral("progress window")} + unconverted(JetConversion::NotWritten)},
         StartCondition{"stored password unreadable",
                        "unreadable",
                        [](const fs::path& f) {
