@@ -246,8 +246,10 @@ std::string decodeText(const std::uint8_t* bytes, size_t size)
             }
         }
     } else {
-        for (; at + 1 < size; at += 2)
-            units.push_back(char16_t(get16(bytes + at)));
+        units.resize(size / 2);
+        for (size_t i = 0; i < units.size(); ++i)
+            units[i] = char16_t(get16(bytes + 2 * i));
+        at = 2 * units.size();
     }
     if (at < size)
         units.push_back(u'\ufffd');
@@ -258,7 +260,7 @@ std::string decodeText(const std::uint8_t* bytes, size_t size)
         else if (QChar::isSurrogate(units[i]))
             units[i] = u'\ufffd';
     }
-    return QString::fromUtf16(units.data(), qsizetype(units.size())).toUtf8().toStdString();
+    return QStringView(units.data(), qsizetype(units.size())).toUtf8().toStdString();
 }
 
 struct Field

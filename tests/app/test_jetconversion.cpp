@@ -203,11 +203,14 @@ void PrintTo(const JetCase& c, std::ostream* out)
 std::vector<JetTable> fewReceipts()
 {
     return {jetCategories({{{1, QStringLiteral("办公")}}, {{2, QStringLiteral("差旅")}}}),
-            jetReceipts({receipt(1, QStringLiteral("办公"), QStringLiteral("打印纸"),
-                                 QStringLiteral("两箱，A4"), QStringLiteral("00001.jpg")),
-                         receipt(2, QStringLiteral("差旅"), QStringLiteral("火车票 北京—上海"),
-                                 QStringLiteral("第一行\r\n第二行 'quoted' \"double\""),
-                                 QStringLiteral("00002.jpg"))}),
+            jetReceipts(
+                {receipt(1, QStringLiteral("办公"), QStringLiteral("打印纸"), QStringLiteral("两箱，A4"),
+                         QStringLiteral("00001.jpg")),
+                 receipt(2, QStringLiteral("差旅"), QStringLiteral("火车票 北京—上海"),
+                         QStringLiteral("第一行\r\n第二行 'quoted' \"double\""), QStringLiteral("00002.jpg")),
+                 // A memo on one long-value page of its own.
+                 receipt(3, QStringLiteral("办公"), QStringLiteral("长说明"),
+                         QStringLiteral("单页说明").repeated(400), QStringLiteral("00003.jpg"))}),
             jetPasswords({{{QStringLiteral("NTgzOTIw")}}})};
 }
 

@@ -214,9 +214,20 @@ private:
             out.insert(out.end(), data.begin(), data.end());
             return out;
         }
+        const int first = m_lvalBase + int(m_lval.size());
+        if (int(data.size()) <= kLvalChunk + 4) {
+            // One row of a long-value page, the value alone.
+            Page page = emptyDataPage(0);
+            std::memcpy(&page[4], "LVAL", 4);
+            addRow(page, data);
+            m_lval.push_back(std::move(page));
+            append32(out, std::uint32_t(data.size()) | 0x40000000u);
+            append32(out, std::uint32_t(first) << 8);
+            append32(out, 0);
+            return out;
+        }
         // A chain of long-value pages, one piece each, each piece naming the next.
         const int pieces = int((data.size() + kLvalChunk - 1) / kLvalChunk);
-        const int first = m_lvalBase + int(m_lval.size());
         for (int i = 0; i < pieces; ++i) {
             Page page = emptyDataPage(0);
             std::memcpy(&page[4], "LVAL", 4);
