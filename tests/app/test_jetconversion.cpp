@@ -41,17 +41,11 @@ Rows expectedRows(const JetTable& table)
             QVariant value = row.values[i];
             if (value.isValid() && table.columns[i].kind == JetColumn::FixedText)
                 value = value.toString().leftJustified(table.columns[i].characters, u' ');
-            if (value.isValid()) {
-                // An unpaired surrogate comes over as U+FFFD.
-                QString text = value.toString();
-                for (qsizetype c = 0; c < text.size(); ++c)
-                    if (text[c].isHighSurrogate() && c + 1 < text.size() && text[c + 1].isLowSurrogate())
-                        ++c;
-                    else if (text[c].isSurrogate())
-                        text[c] = QChar::ReplacementCharacter;
-                value = text;
-            }
-            values.push_back(value);
+            const QList<uint> text = value.toString().toUcs4(); // an unpaired surrogate as U+FFFD
+            values.push_back(
+                value.isValid()
+                    ? QVariant(QString::fromUcs4(reinterpret_cast<const char32_t*>(text.data()), text.size()))
+                    : QVariant());
         }
         rows.push_back(values);
     }
@@ -174,9 +168,9 @@ int runConverter(const QString& jet, const QString& store)
 }
 
 JetRow receipt(int id, QVariant category, QVariant title, QVariant description, QVariant picture,
-               bool deleted = false)
+               bool deleted = false, bool moved = false)
 {
-    return {{id, category, title, description, picture}, deleted};
+    return {{id, category, title, description, picture}, deleted, moved};
 }
 
 struct JetCase
@@ -328,49 +322,34 @@ INSTANTIATE_TEST_SUITE_P(
                 kKeptJetName,
                 70002,
                 JetCase::Neither},
-        JetCase{"characters outside the BMP, U+0000 inside a text, compressed texts",
-                [] {
-                    const QString nul = QStringLiteral("类别") + QChar(0) + QStringLiteral("后半");
-                    return std::vector<JetTable>{
-                        jetCategories({{{1, QStringLiteral("𠮷野家")}}, {{2, nul}}}),
-                        jetReceipts(
-                            {receipt(1, QStringLiteral("𠮷野家"), QStringLiteral("😀 票据"),
-                                     QStringLiteral("Receipt 说明 𠮷 ok"), QStringLiteral("1.jpg")),
-                             receipt(2, nul, QStringLiteral("a%1b").arg(QChar(0)),
-                                     QStringLiteral("票据𠮷 ").repeated(1500), QStringLiteral("😀.jpg"))},
-                            true)};
-                },
-                {},
-                kKeptJetName,
-                0,
-                JetCase::MdbReaderOnly},
-        JetCase{
-            "rows moved to another page, some deleted since",
-            [] {
-                const QString lone = QStringLiteral("a%1b%2").arg(QChar(0xd800), QChar(0xdc00));
-                auto moved = [](JetRow row, bool deleted) {
-                    row.moved = true;
-                    row.deleted = deleted;
-                    return row;
-                };
-                return std::vector<JetTable>{
-                    jetCategories({moved({{1, QStringLiteral("甲")}}, false),
-                                   moved({{2, QStringLiteral("乙")}}, true)}),
-                    jetReceipts(
-                        {receipt(1, QStringLiteral("甲"), lone, QStringLiteral("x"), QStringLiteral("1.jpg")),
-                         moved(receipt(2, QStringLiteral("甲"), QStringLiteral("b"),
-                                       QStringLiteral("长").repeated(3000), QStringLiteral("2.jpg")),
-                               false),
-                         moved(receipt(3, QStringLiteral("乙"), QStringLiteral("c"), QStringLiteral("z"),
-                                       QStringLiteral("3.jpg")),
-                               true),
-                         receipt(4, QStringLiteral("乙"), QStringLiteral("d"), QStringLiteral("w"),
-                                 QStringLiteral("4.jpg"), true)})};
-            },
-            {},
-            kKeptJetName,
-            0,
-            JetCase::Neither},
+        JetCase{.name = "characters outside the BMP, U+0000 inside a text, compressed texts",
+                .tables =
+                    [] {
+                        const QString nul = QStringLiteral("类别%1后半").arg(QChar(0));
+                        return std::vector<JetTable>{
+                            jetCategories({{{1, QStringLiteral("𠮷野家")}}, {{2, nul}}}),
+                            jetReceipts(
+                                {receipt(1, QStringLiteral("𠮷野家"), QStringLiteral("😀 票据"),
+                                         QStringLiteral("Receipt 说明 𠮷 ok"), QStringLiteral("1.jpg")),
+                                 receipt(2, nul, nul, QStringLiteral("票据𠮷 ").repeated(1500), nul)},
+                                true)};
+                    },
+                .readers = JetCase::MdbReaderOnly},
+        JetCase{.name = "rows moved to another page, some deleted since",
+                .tables =
+                    [] {
+                        const QString lone = QStringLiteral("a%1b%2").arg(QChar(0xd800), QChar(0xdc00));
+                        return std::vector<JetTable>{
+                            jetCategories(
+                                {{{1, QStringLiteral("甲")}, false, true}, {{2, lone}, true, true}}),
+                            jetReceipts({receipt(1, lone, lone, lone, lone),
+                                         receipt(2, QStringLiteral("甲"), QStringLiteral("b"),
+                                                 QStringLiteral("长").repeated(3000), QStringLiteral("2.jpg"),
+                                                 false, true),
+                                         receipt(3, lone, lone, lone, lone, true, true),
+                                         receipt(4, lone, lone, lone, lone, true)})};
+                    },
+                .readers = JetCase::Neither},
         JetCase{"padded, empty and Null values",
                 [] {
                     return std::vector<JetTable>{
