@@ -375,10 +375,13 @@ void walkRows(const Pages& pages, const Table& table,
         if (page[0] != 0x01 || get32(&page[4]) != owner)
             continue;
         const unsigned rows = get16(&page[kRowCountOffset]);
+        if (kRowCountOffset + 2 + 2 * size_t(rows) > page.size())
+            throw ImportError("a page with more rows than room");
         for (unsigned r = 0; r < rows; ++r) {
-            const Extent extent = rowExtent(page, r);
-            if (extent.flags & kDeletedRow)
+            // A deleted row's place need not hold anything any more.
+            if (get16(&page[kRowCountOffset + 2 + 2 * size_t(r)]) & kDeletedRow)
                 continue;
+            const Extent extent = rowExtent(page, r);
             if (extent.flags & kMovedRow) {
                 // The row's data was moved: here is only where it went (the
                 // row number, then the page), and the data itself is marked
