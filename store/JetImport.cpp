@@ -325,8 +325,6 @@ std::vector<std::optional<Field>> crackRow(const Table& table, const Page& page,
             throw ImportError("a row too short for its columns");
         for (unsigned i = 0; i <= varCount; ++i)
             varOffsets.push_back(int(get16(base + maskAt - 4 - 2 * int(i))));
-        if (varOffsets.back() > dataEnd)
-            throw ImportError("a row's values lie outside it");
     }
     std::vector<std::optional<Field>> fields(table.columns.size());
     unsigned fixedSeen = 0;
@@ -347,7 +345,7 @@ std::vector<std::optional<Field>> crackRow(const Table& table, const Page& page,
                 continue;
             field.start = varOffsets[column.var_col_num];
             field.size = varOffsets[column.var_col_num + 1] - field.start;
-            if (field.start < 2 || field.size < 0)
+            if (field.start < 2 || field.size < 0 || field.start + field.size > dataEnd)
                 throw ImportError("a row's values lie outside it");
         }
         if (present)
@@ -467,14 +465,16 @@ public:
         walkRows(pages, table, [&](const Page& page, const std::vector<std::optional<Field>>& fields) {
             if (!fields[size_t(id)] || !fields[size_t(name)] || !fields[size_t(type)])
                 return;
+            if (fields[size_t(id)]->size != 4 || fields[size_t(type)]->size != 2)
+                throw ImportError("the catalog's numbers are of the wrong size");
             // Type 1 is a table; the low three bytes of its number are the
             // page of its definition.
             if ((get16(&page[size_t(fields[size_t(type)]->start)]) & 0x7f) != 1)
                 return;
             const std::string text =
                 valueText(pages, *table.columns[size_t(name)], page, *fields[size_t(name)]);
-            if (text.size() > MDB_MAX_OBJ_NAME)
-                return; // longer than any name looked for
+            if (text.size() > MDB_MAX_OBJ_NAME || text.find('\0') != std::string::npos)
+                return; // not one of the names looked for
             const std::uint32_t number = get32(&page[size_t(fields[size_t(id)]->start)]) & 0x00ffffffu;
             if (number == 0 || number >= pages.count())
                 throw ImportError("the catalog names a table the file does not hold");
