@@ -177,6 +177,8 @@ Extent rowExtent(const Page& page, unsigned row)
 // must be what the file holds.
 std::vector<std::uint8_t> longValue(const Pages& pages, const std::uint8_t* field, int size)
 {
+    if (size == 0)
+        return {}; // an empty value that was never given a header
     if (size < kMemoHeaderBytes)
         throw ImportError("a memo without its header");
     const std::uint32_t header = get32(field);
