@@ -146,12 +146,14 @@ void Form_main::connectHandlers()
     // Lines shown from the receipts' copy stay as they were found when the copy changes.
     m_receiptIndex.setBeforeChange([this] { m_results.keepLines(); });
     // Slices of a few milliseconds keep the window answering input between them.
+    // The timer keeps the copy's wait as its interval, so that coming back to
+    // the window does not cut that wait short.
     m_prepareCopy.setSingleShot(true);
     m_prepareCopy.setInterval(0);
     connect(&m_prepareCopy, &QTimer::timeout, this, [this] {
         // A store that did not open stays as it is until the user acts.
         if (m_connection.connected() && !m_receiptIndex.prepare(std::chrono::milliseconds(4)))
-            m_prepareCopy.start();
+            m_prepareCopy.start(m_receiptIndex.idleWait());
     });
     ui->ListBox1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The view moves the current line before it selects it, so the

@@ -99,8 +99,12 @@ size_t ReceiptIndex::memoryBytes() const
     return m_rows.capacity() * sizeof(Row) + m_folded.size() + m_titles.size() + categories;
 }
 
+// Drops the copy. Every path that drops or changes it, a failed or refused
+// read among them, comes here or calls changing() first: the lines shown
+// from the copy are row positions into it and are read out before it goes.
 void ReceiptIndex::forget()
 {
+    changing();
     m_loaded = false;
     m_loading = false;
     m_changed.clear();
@@ -198,6 +202,7 @@ void ReceiptIndex::load()
     m_session = m_connection.session();
     m_unreported = m_connection.totalChanges() - m_connection.reportedChanges();
     m_loaded = true;
+    m_restarts = 0;
 }
 
 // The copy a slice at a time. Each slice is a read of its own, so the reads
@@ -208,7 +213,6 @@ void ReceiptIndex::load()
 // complete; those past the slices read so far are read by a later slice.
 void ReceiptIndex::startLoading()
 {
-    changing();
     forget();
     ++m_loads;
     sqlite3* db = m_connection.handle();
@@ -228,9 +232,19 @@ void ReceiptIndex::startLoading()
     m_loading = true;
 }
 
+// The rows not read yet of a copy read in slices: those after the last one
+// read, or all of them before the first slice. Numbers are the peer's to
+// choose, the lowest of all among them.
+QString ReceiptIndex::unreadRows(const char* tail) const
+{
+    return rowQuery(m_rows.empty() ? "where rowid >= ?1 order by rowid "
+                                   : "where rowid > ?1 order by rowid ") +
+           QLatin1String(tail);
+}
+
 bool ReceiptIndex::readSlice(int rows)
 {
-    Statement slice(m_connection.handle(), rowQuery("where rowid > ?1 order by rowid limit ?2"));
+    Statement slice(m_connection.handle(), unreadRows("limit ?2"));
     slice.bind(1, qint64(m_readUpTo));
     slice.bind(2, qint64(rows));
     int read = 0;
@@ -309,6 +323,7 @@ bool ReceiptIndex::loadingStale()
 
 void ReceiptIndex::completeLoading()
 {
+    m_restarts = 0;
     m_loading = false;
     m_loaded = true;
     m_session = m_loadingSession;
@@ -318,21 +333,28 @@ void ReceiptIndex::completeLoading()
 
 bool ReceiptIndex::prepare(std::chrono::milliseconds budget, int sliceRows)
 {
-    if (m_tooLarge && *m_tooLarge == storeState())
-        return true;
     const auto end = std::chrono::steady_clock::now() + budget;
+    m_idleWait = std::chrono::milliseconds(0);
     try {
+        if (m_tooLarge && *m_tooLarge == storeState())
+            return true;
         // Rows this connection wrote are read again by the search, row by
         // row; anything else means reading everything again.
         if (m_loaded && !loadedStale())
             return true;
-        if (m_loaded) {
-            changing();
+        if (m_loaded || (m_loading && loadingStale())) {
             forget();
-        }
-        if (m_loading && loadingStale()) {
-            changing();
-            forget();
+            // The store changed under the copy. When that keeps happening
+            // (another program writing more often than the copy takes to
+            // read), each new start waits twice as long as the one before,
+            // so that the idle program does not spend a core on reads that
+            // never complete.
+            ++m_restarts;
+            m_idleWait = m_restarts < 2
+                             ? std::chrono::milliseconds(0)
+                             : std::min(kFirstWait * (1 << std::min(m_restarts - 2, 16)), kLongestWait);
+            if (m_idleWait.count() > 0)
+                return false;
         }
         if (!m_loading)
             startLoading();
@@ -404,38 +426,50 @@ void ReceiptIndex::compact()
     m_unused = 0;
 }
 
+// One read of the file for all of it: the store's state is looked at after
+// the rows, in the same read, so that a commit of another program cannot
+// land between the rows and the state that vouches for them.
 void ReceiptIndex::bringUpToDate()
+{
+    sqlite3* db = m_connection.handle();
+    const bool own = sqlite3_get_autocommit(db) != 0;
+    if (own)
+        Statement(db, QStringLiteral("begin")).step();
+    try {
+        catchUp();
+        if (own)
+            Statement(db, QStringLiteral("commit")).step();
+    } catch (...) {
+        if (own && !sqlite3_get_autocommit(db))
+            sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+// What bringUpToDate() does inside its read.
+void ReceiptIndex::catchUp()
 {
     if (m_loading) {
         // A copy begun while the program was idle: the rest at once, or all
         // of it again when the store changed under it.
         try {
-            if (loadingStale()) {
-                changing();
-                forget();
-            } else {
-                Statement rest(m_connection.handle(), rowQuery("where rowid > ?1 order by rowid"));
+            if (!loadingStale()) {
+                Statement rest(m_connection.handle(), unreadRows(""));
                 rest.bind(1, qint64(m_readUpTo));
                 readAll(rest);
-                completeLoading();
             }
+            if (loadingStale())
+                forget();
+            else
+                completeLoading();
         } catch (...) {
             forget();
             throw;
         }
     }
-    if (m_loaded) {
-        if (loadedStale() || m_changed.size() > m_rows.size() / 8 + 64) {
-            changing();
-            forget();
-        }
-    }
-    if (!m_loaded) {
-        changing();
-        load();
-        return;
-    }
-    if (!m_changed.empty()) {
+    if (m_loaded && m_changed.size() > m_rows.size() / 8 + 64)
+        forget();
+    if (m_loaded && !m_changed.empty()) {
         std::vector<std::int64_t> ids;
         ids.swap(m_changed);
         std::sort(ids.begin(), ids.end());
@@ -447,6 +481,12 @@ void ReceiptIndex::bringUpToDate()
             forget();
             throw;
         }
+    }
+    if (m_loaded && loadedStale())
+        forget();
+    if (!m_loaded) {
+        load();
+        return;
     }
     if (!m_inOrder || m_unused > m_folded.size() / 2) {
         changing();

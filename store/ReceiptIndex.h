@@ -52,12 +52,19 @@ public:
     // `sliceRows` receipts for about `budget`, so that the program can build
     // it while it is idle: a search then finds it ready, and one pressed
     // before it is complete reads the rest at once. A complete copy that
-    // another program's write made stale is begun again. True when there is
+    // another program's write made stale is begun again, after a wait when
+    // that keeps happening (idleWait()). True when there is
     // nothing more to read: the copy is complete (bar this connection's own
     // writes, which the search reads row by row), or cannot be had now (the
     // search will then say why or go to the store).
     static constexpr int kSliceRows = 1024;
     bool prepare(std::chrono::milliseconds budget, int sliceRows = kSliceRows);
+    // How long to wait before calling prepare() again when it was not done:
+    // nothing, but after reads that the store's changes made begin again
+    // one after another; a read that completes ends the waiting.
+    std::chrono::milliseconds idleWait() const { return m_idleWait; }
+    static constexpr std::chrono::milliseconds kFirstWait{125};
+    static constexpr std::chrono::milliseconds kLongestWait{64000};
 
     // Called before the copy changes, while earlier results can still be read.
     void setBeforeChange(std::function<void()> beforeChange) { m_beforeChange = std::move(beforeChange); }
@@ -105,6 +112,7 @@ private:
     // Reading the copy a slice at a time: started, one more slice (false when
     // none was left), stale (the store changed under it), complete.
     void startLoading();
+    QString unreadRows(const char* tail) const;
     bool readSlice(int rows);
     bool loadingStale();
     bool loadedStale();
@@ -121,6 +129,7 @@ private:
     std::string_view displayTitle(const Row& row) const;
     bool holds(const Row& row, const std::string& needle) const;
     void bringUpToDate();
+    void catchUp();
     FoundReceipts find(const QString& category, const QString& text) const;
     void changing();
 
@@ -137,6 +146,9 @@ private:
     unsigned long long m_loadingSession = 0;
     long long m_loadingVersion = 0;
     long long m_loadingUnreported = 0;
+    // Reads begun again since one last completed, and the wait they ask for.
+    int m_restarts = 0;
+    std::chrono::milliseconds m_idleWait{0};
     // Set when the copy was too large for the store in this state.
     std::optional<StoreState> m_tooLarge;
     // What the copy was read from: the connection's session, the file's

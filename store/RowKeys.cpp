@@ -214,7 +214,8 @@ RowBlock RowKeys::readBatch(int batch) const
     const qint64 high = m_keys[end - 1];
     const size_t n = end - begin;
     QString sql = QStringLiteral("select rowid, * from ") + m_select.table + QStringLiteral(" where rowid ");
-    const bool dense = quint64(high - low) < 4 * n;
+    // The distance as unsigned: ids may lie at both ends of the range.
+    const bool dense = quint64(high) - quint64(low) < 4 * n;
     if (dense) {
         sql += QStringLiteral("between ?1 and ?2");
     } else {

@@ -1,11 +1,14 @@
 #include "app/ReceiptSearch.h"
 #include "store/ReceiptIndex.h"
+#include "store/StoreError.h"
 #include "tests/store/StoreFixture.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sqlcipher/sqlite3.h>
 
 using namespace qb;
 
@@ -147,6 +150,13 @@ TEST_F(ReceiptIndexTest, FollowsOwnWritesWithoutReadingEverythingAgain)
     EXPECT_EQ(indexed("办公", ""), (QStringList{"1|Paper", "3|墨盒"}));
     EXPECT_EQ(index.loads(), 1);
     EXPECT_EQ(toList(earlier), (QStringList{"1|打印纸", "2|出租车"}));
+    // A deleted receipt's words stay in the copy's bytes until they are laid out again; they find nothing.
+    addReceipt("办公", "长", QString(40, u'长'), "4.jpg");
+    receipts().first();
+    receipts().next();
+    receipts().deleteRecord();
+    EXPECT_EQ(indexed("", "墨盒"), QStringList{});
+    EXPECT_EQ(index.loads(), 1);
 
     // A change the engine does not report row by row is noticed all the same.
     connection.execute("delete from pj");
@@ -216,12 +226,16 @@ TEST_F(ReceiptIndexTest, CopyReadInSlicesBetweenWritesFindsWhatTheStatementFinds
 
     addReceipt("办公", "票42", "", "x.jpg");
     EXPECT_TRUE(index.prepare(std::chrono::milliseconds(0), 8)) << "a complete copy has nothing to read";
+    EXPECT_EQ(index.receiptCount(), std::nullopt) << "a write of this connection is not in the count yet";
     index.search("", ""); // the copy follows the write row by row
+    EXPECT_EQ(index.receiptCount(), size_t(scanned("", "").size()));
     EXPECT_EQ(index.loads(), 2);
     // Another program writes while the slices are read: they start over.
     peer("delete from pj where ID > 40");
     EXPECT_FALSE(index.prepare(std::chrono::milliseconds(0), 8));
     peer("insert into pj(类别,票据标题,说明,图片) values('交通','票49','','y.jpg')");
+    EXPECT_FALSE(index.prepare(std::chrono::milliseconds(0), 8));
+    EXPECT_EQ(index.idleWait(), ReceiptIndex::kFirstWait) << "the second start in a row waits";
     EXPECT_FALSE(index.prepare(std::chrono::milliseconds(0), 8));
     EXPECT_EQ(index.loads(), 4) << "the slices read before the write were kept";
     same("after another program's write between the slices");
@@ -258,6 +272,14 @@ TEST_F(ReceiptIndexTest, SparseNumbersCostNoMemory)
     peer("insert into pj(ID,类别,票据标题,说明,图片) values(1000000000000,'办公','远','','2.jpg')");
     EXPECT_EQ(indexed("办公", ""), (QStringList{"1|打印纸", "1000000000000|远"}));
     EXPECT_EQ(indexed("", "远"), scanned("", "远"));
+    // The ends of the range, with the copy read while idle.
+    peer("insert into pj(ID,类别,票据标题,说明,图片) values(-9223372036854775808,'办公','低','','3.jpg'),"
+         "(9223372036854775807,'办公','高','','4.jpg')");
+    while (!index.prepare(std::chrono::milliseconds(0), 1)) {
+    }
+    EXPECT_EQ(index.receiptCount(), 4u);
+    EXPECT_EQ(indexed("办公", ""), (QStringList{"-9223372036854775808|低", "1|打印纸", "1000000000000|远",
+                                                "9223372036854775807|高"}));
     EXPECT_LT(index.memoryBytes(), 64 * 1024u);
 }
 
@@ -341,4 +363,98 @@ TEST_F(ReceiptIndexTest, ZeroCharactersAreSearchedForBothWays)
         EXPECT_EQ(scanned(c.category, c.text), c.expected) << "the statement, case " << &c - cases.data();
         EXPECT_EQ(indexed(c.category, c.text), c.expected) << "the copy, case " << &c - cases.data();
     }
+}
+
+// Another program holds the store locked past the busy wait while the copy
+// is looked at: the reads fail, and the lines shown stay as they were found.
+// The connection opened anew, here on another store: the copy is read again.
+TEST_F(ReceiptIndexTest, ShownLinesOutliveALockAndTheCopyFollowsTheConnectionOpenedAnew)
+{
+    connection.execute("insert into pj(类别,票据标题,说明,图片) "
+                       "values('办公','票据1','','1.jpg'),('办公','票据2','','2.jpg')");
+    FoundReceipts shown = index.search("", "");
+    index.setBeforeChange([&] { shown.keep(); });
+    sqlite3_busy_timeout(connection.handle(), 20);
+    Connection other;
+    ASSERT_TRUE(vorndata::connect(other, path, schema::kStorePassword));
+    other.execute("begin exclusive");
+    EXPECT_TRUE(index.prepare(std::chrono::milliseconds(0))) << "a refused read ends the reading for now";
+    EXPECT_THROW(index.search("", "票"), StoreError);
+    other.execute("rollback");
+    EXPECT_EQ(toList(shown), (QStringList{"1|票据1", "2|票据2"}));
+    EXPECT_EQ(indexed("", "据2"), QStringList{"2|票据2"});
+
+    const QString otherStore = folder.file("other.db");
+    ASSERT_TRUE(vorndata::createDatabase(otherStore, schema::kStorePassword));
+    other.close();
+    other.open(otherStore, schema::kStorePassword);
+    other.execute(schema::kCreateReceipts);
+    other.execute("insert into pj(类别,票据标题,说明,图片) values('交通','新','','1.jpg')");
+    connection.close();
+    connection.open(otherStore, schema::kStorePassword);
+    EXPECT_EQ(indexed("", ""), QStringList{"1|新"});
+}
+
+// Another program commits just as the copy reads this connection's own
+// writes again: the search lists a state the store held, not a mix of two.
+TEST_F(ReceiptIndexTest, OwnWritesAreReadAgainInTheReadThatChecksTheStore)
+{
+    connection.execute(
+        "insert into pj(类别,票据标题,说明,图片) values('办公','a','','1.jpg'),('办公','b','','2.jpg')");
+    indexed("", "");
+    connection.execute("update pj set 票据标题 = 'a1' where ID = 1");
+    struct Peer
+    {
+        Connection connection;
+        bool wrote = false;
+    } other;
+    ASSERT_TRUE(vorndata::connect(other.connection, path, schema::kStorePassword));
+    sqlite3_busy_timeout(other.connection.handle(), 0);
+    const auto commitAtFirstReread = [](unsigned, void* context, void* statement, void*) {
+        auto* peer = static_cast<Peer*>(context);
+        if (!peer->wrote && std::strstr(sqlite3_sql(static_cast<sqlite3_stmt*>(statement)), "rowid = ?1")) {
+            peer->wrote = true;
+            peer->connection.execute("update pj set 票据标题 = 票据标题 || '2'");
+        }
+        return 0;
+    };
+    sqlite3_trace_v2(connection.handle(), SQLITE_TRACE_STMT, commitAtFirstReread, &other);
+    const QStringList found = indexed("", "");
+    sqlite3_trace_v2(connection.handle(), 0, nullptr, nullptr);
+    ASSERT_TRUE(other.wrote);
+    EXPECT_EQ(found, scanned("", "")) << "the copy mixed the store before and after the commit";
+}
+
+// Another program writes more often than the copy takes to read while idle:
+// on a clock of the test's own (a slice run costs 100 ms, a write comes
+// every 500 ms), the reads begun again wait longer each time, so the idle
+// program stays idle; once the writes stop the copy completes, and the
+// waits start from nothing again.
+TEST_F(ReceiptIndexTest, IdleReadWaitsLongerEachTimeAnotherProgramsWritesMakeItBeginAgain)
+{
+    using namespace std::chrono_literals;
+    for (int i = 0; i < 40; ++i)
+        connection.execute("insert into pj(类别,票据标题,说明,图片) values('办公','票','','1.jpg')");
+    Connection other;
+    ASSERT_TRUE(vorndata::connect(other, path, schema::kStorePassword));
+    std::chrono::milliseconds now = 0ms, busy = 0ms, written = 0ms;
+    const auto sliceRun = [&] {
+        now += 100ms;
+        busy += 100ms;
+        return index.prepare(0ms, 4);
+    };
+    while (now < 10min) {
+        if (now - written >= 500ms) {
+            other.execute("update pj set 说明 = 说明 || 'x' where ID = 1");
+            written = now;
+        }
+        ASSERT_FALSE(sliceRun()) << "a read of 1.1 s completed between writes 0.5 s apart";
+        now += index.idleWait();
+    }
+    EXPECT_LT(busy * 20, now) << "more than 5% of the time spent reading while idle";
+    for (int runs = 0; !sliceRun();)
+        ASSERT_LT(++runs, 100) << "the copy did not complete once the writes stopped";
+    other.execute("update pj set 说明 = '' where ID = 1");
+    EXPECT_FALSE(sliceRun());
+    EXPECT_EQ(index.idleWait(), 0ms) << "the first read begun again after a complete one waits";
 }

@@ -2,10 +2,13 @@
 // store. The input is a sequence of operations: receipts filed, changed and
 // deleted by this connection, by another connection (another program), and
 // by a statement the engine does not report row by row; the store compacted
-// by another program; searches by category, text, both or neither. After
-// each search the copy's lines must be the statement's lines: the same
-// receipts, in the same order, with the same titles. Texts are any bytes,
-// as another program may store them, and may be long.
+// or held locked by another program; the connection opened anew; searches by
+// category, text, both or neither. After each search the copy's lines must
+// be the statement's lines: the same receipts, in the same order, with the
+// same titles; and the lines of the last search, read from the copy as they
+// are shown, must stay as found whatever the copy goes through. Texts are any
+// bytes, as another program may store them, and may be long; numbers are the
+// engine's or the ends of the range, as another program may choose them.
 #include "app/ReceiptSearch.h"
 #include "store/Connection.h"
 #include "store/ReceiptIndex.h"
@@ -21,6 +24,7 @@
 #include <QTemporaryDir>
 #include <fuzzer/FuzzedDataProvider.h>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,9 +52,18 @@ struct Store
             !vorndata::connect(own, path, schema::kStorePassword) ||
             !vorndata::connect(peer, path, schema::kStorePassword))
             fuzz::fail("no store to fuzz");
-        // What a power cut would lose is of no interest here.
-        for (Connection* c : {&own, &peer})
-            c->execute(QStringLiteral("PRAGMA synchronous = OFF"));
+        configure(own);
+        configure(peer);
+    }
+
+    // What a power cut would lose is of no interest here. A lock of the
+    // other connection refuses this one's reads at once instead of after the
+    // program's wait.
+    void configure(Connection& c)
+    {
+        c.execute(QStringLiteral("PRAGMA synchronous = OFF"));
+        if (&c == &own)
+            sqlite3_busy_timeout(c.handle(), 0);
     }
 };
 
@@ -164,12 +177,27 @@ void write(sqlite3* db, FuzzedDataProvider& in)
     const auto k = in.ConsumeIntegral<std::uint16_t>();
     trace(what == 0 ? "insert" : what == 1 ? "update" : "delete", QString::number(k));
     if (what == 0) {
-        Statement st(db,
-                     QStringLiteral("insert into pj(类别,票据标题,说明,图片) values(?1,?2,?3,'00001.jpg')"));
+        // A few inserts number their receipt at an end of the range.
+        constexpr qint64 kEnds[] = {
+            std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::min() + 1,
+            std::numeric_limits<qint64>::max() - 1, std::numeric_limits<qint64>::max()};
+        const bool end = k >= 0xFFF0;
+        Statement st(
+            db, end ? QStringLiteral("insert or ignore into pj(ID,类别,票据标题,说明,图片) "
+                                     "values(?4,?1,?2,?3,'00001.jpg')")
+                    : QStringLiteral("insert into pj(类别,票据标题,说明,图片) values(?1,?2,?3,'00001.jpg')"));
         bindText(st, 1, takeText(in));
         bindText(st, 2, takeText(in));
         bindText(st, 3, takeText(in));
-        st.step();
+        if (end)
+            st.bind(4, kEnds[k % std::size(kEnds)]);
+        try {
+            st.step();
+        } catch (const StoreError& e) {
+            // The counter has no number left after the highest one.
+            if (e.engineCode() != SQLITE_FULL)
+                throw;
+        }
         return;
     }
     if (what == 1) {
@@ -225,7 +253,14 @@ template <typename Lines> QStringList toList(const Lines& lines)
     return out;
 }
 
-void search(ReceiptIndex& index, Connection& connection, FuzzedDataProvider& in)
+// The last search's lines as the search page keeps them, and what they were.
+struct Shown
+{
+    FoundReceipts lines;
+    QStringList found;
+};
+
+void search(ReceiptIndex& index, Connection& connection, FuzzedDataProvider& in, Shown& shown)
 {
     const int shape = in.ConsumeIntegralInRange(0, 3);
     sqlite3* db = connection.handle();
@@ -234,7 +269,8 @@ void search(ReceiptIndex& index, Connection& connection, FuzzedDataProvider& in)
     trace("search", category + u'/' + text);
     QStringList copy;
     try {
-        copy = toList(index.search(category, text));
+        shown.lines = index.search(category, text);
+        copy = shown.found = toList(shown.lines);
     } catch (const StoreError&) {
         return; // no copy to be had: the search takes the statement
     }
@@ -279,37 +315,66 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         s.own.execute(QStringLiteral("vacuum"));
 
     ReceiptIndex index(s.own);
+    Shown shown;
+    index.setBeforeChange([&] { shown.lines.keep(); });
     FuzzedDataProvider in(data, size);
+    int reopened = 0;
     while (in.remaining_bytes() > 0) {
-        switch (in.ConsumeIntegralInRange(0, 9)) {
-        case 0:
-        case 1:
-        case 2:
-            write(s.own.handle(), in);
-            // The program reads the copy a slice at a time while idle, with
-            // the user's writes in between.
+        // One byte per operation; 250 and above were added later and mean
+        // what they meant before but for the first two.
+        const auto operation = in.ConsumeIntegral<std::uint8_t>();
+        if (operation == 250) {
+            // Another program holds the store past the wait: the idle read
+            // and the search are refused.
+            trace("peer: locked");
+            s.peer.execute(QStringLiteral("begin exclusive"));
             index.prepare(std::chrono::milliseconds(0), 2);
-            break;
-        case 3:
-            trace("peer:");
-            write(s.peer.handle(), in);
-            index.prepare(std::chrono::milliseconds(0), 2);
-            break;
-        case 4:
-            // Rows gone without a report of each.
-            trace("delete all");
-            s.own.execute(QStringLiteral("delete from pj"));
-            break;
-        case 5:
-            // Compaction, as another program (the outside shell) may do it;
-            // the program itself never compacts the store.
-            trace("peer: vacuum");
-            s.peer.execute(QStringLiteral("vacuum"));
-            break;
-        default:
-            search(index, s.own, in);
-            break;
+            try {
+                index.search(QString(), QString());
+            } catch (const StoreError&) {
+            }
+            s.peer.execute(QStringLiteral("rollback"));
+        } else if (operation == 251) {
+            // Opening costs the key's derivation: a few times an input.
+            if (++reopened <= 3) {
+                trace("reopen");
+                s.own.close();
+                s.own.setConnected(true);
+                s.configure(s.own);
+            }
+        } else {
+            switch (operation % 10) {
+            case 0:
+            case 1:
+            case 2:
+                write(s.own.handle(), in);
+                // The program reads the copy a slice at a time while idle, with
+                // the user's writes in between.
+                index.prepare(std::chrono::milliseconds(0), 2);
+                break;
+            case 3:
+                trace("peer:");
+                write(s.peer.handle(), in);
+                index.prepare(std::chrono::milliseconds(0), 2);
+                break;
+            case 4:
+                // Rows gone without a report of each.
+                trace("delete all");
+                s.own.execute(QStringLiteral("delete from pj"));
+                break;
+            case 5:
+                // Compaction, as another program (the outside shell) may do it;
+                // the program itself never compacts the store.
+                trace("peer: vacuum");
+                s.peer.execute(QStringLiteral("vacuum"));
+                break;
+            default:
+                search(index, s.own, in, shown);
+                break;
+            }
         }
+        if (toList(shown.lines) != shown.found)
+            fuzz::fail("the lines shown from the copy changed under them");
         // The grid's first count takes the copy's when it has one.
         if (const std::optional<size_t> known = index.receiptCount()) {
             Statement count(s.own.handle(), QStringLiteral("select count(*) from pj"));

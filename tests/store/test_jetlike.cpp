@@ -3,6 +3,8 @@
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
 
 using namespace qb;
 
@@ -78,4 +80,30 @@ TEST(FoldTest, WildcardsAreFoundBeforeFolding)
     for (const Case& c : cases)
         EXPECT_EQ(jet::LikePattern(c.pattern).matches(c.text), c.matches)
             << c.text.toStdString() << " like " << c.pattern.toStdString();
+}
+
+// The folding's shortcuts against ICU: text that is ASCII alone, one
+// character at a time, and bytes the reader takes as one character though
+// they are no UTF-8, which fold as that character does.
+TEST(FoldTest, ShortcutsFoldAsIcuDoes)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Normalizer2* icu = icu::Normalizer2::getNFKCCasefoldInstance(status);
+    ASSERT_TRUE(U_SUCCESS(status));
+    for (char c = 0; c >= 0; ++c) {
+        std::string want;
+        icu->normalize(icu::UnicodeString(char16_t(c)), status).toUTF8String(want);
+        EXPECT_EQ(folded(QByteArray(1, c)), want) << "ASCII " << int(c);
+    }
+    const std::pair<QByteArray, std::string> read[] = {
+        {"\xE0\x83\x80", "\xC3\xA0"}, // overlong À
+        {"\xF0\x80\x81\x81", "a"},    // overlong A
+        {"\xE0\x9F\xBF", "\xDF\xBF"}, // overlong U+07FF
+        {"\xED\xA0\x80"
+         "A",
+         "\xED\xA0\x80"
+         "a"}, // a surrogate stays and parts the text
+    };
+    for (const auto& [bytes, want] : read)
+        EXPECT_EQ(folded(bytes), want) << bytes.toHex().toStdString();
 }

@@ -325,6 +325,16 @@ TEST_F(RecordSetTest, ManyRowsReadInBatchesMatchTheStore)
     filtered.setConnection(&connection);
     ASSERT_TRUE(vorndata::openFiltered(filtered, "pj", vorndata::condition("类别", "rare", 0, true)));
     EXPECT_EQ(titles(filtered), (QStringList{"t1000", "t2000", "t3000"}));
+
+    // Another program may number receipts at both ends of the range; one batch then spans it.
+    connection.execute(
+        "insert into pj(ID,类别,票据标题,说明,图片) values(-9223372036854775808,'x','low','',''),"
+        "(9223372036854775807,'x','high','','')");
+    RecordSet ends;
+    ends.setConnection(&connection);
+    ASSERT_TRUE(vorndata::openTable(ends, "pj"));
+    ASSERT_EQ(ends.recordCount(), 3002);
+    EXPECT_EQ(ends.displayText(0, 2) + ends.displayText(1, 2) + ends.displayText(3001, 2), "lowt1high");
 }
 
 // A counted table reads its ids as its rows are asked for; changes made
