@@ -4,23 +4,39 @@
 #include "store/Schema.h"
 #include "store/Statement.h"
 
-#include <cerrno>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <mdbtools.h>
+
+#if defined(__unix__)
+#include <unistd.h>
+#endif
 
 namespace qb::jet {
 
 namespace {
 
-constexpr int kRowOffsetMask = 0x1fff;
+// Jet 4 data pages: the row count, then one offset per row whose two high
+// bits are flags.
+constexpr int kRowCountOffset = 12;
+constexpr unsigned kRowOffsetMask = 0x1fff;
+constexpr unsigned kDeletedRow = 0x8000;
+constexpr unsigned kMovedRow = 0x4000; // the row's data lies in another row
 constexpr int kMemoHeaderBytes = 12;
+constexpr unsigned long kCatalogPage = 2;
 
 struct HandleClose
 {
@@ -30,82 +46,487 @@ struct TableFree
 {
     void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
 };
-struct GFree
-{
-    void operator()(char* text) const { g_free(text); }
-};
 
 using Value = std::optional<std::string>;
 using Row = std::vector<Value>;
+using Page = std::vector<std::uint8_t>;
 
-// The text of one field as the reader gives it (UTF-8). A memo can be far
-// longer than the reader's default buffer, which would cut it: the buffer is
-// sized for the memo's own length first (at most three bytes of UTF-8 for
-// each two bytes stored).
-std::string fieldText(MdbHandle* mdb, const MdbColumn& column, const MdbField& field)
+unsigned get16(const std::uint8_t* at)
 {
-    // A damaged row can place a field outside its page.
-    if (field.start < 0 || field.siz < 0 || size_t(field.start) + size_t(field.siz) > sizeof mdb->pg_buf)
-        throw ImportError("a value lies outside its page");
-    size_t bufferSize = MDB_BIND_SIZE;
-    if (column.col_type == MDB_MEMO || column.col_type == MDB_TEXT) {
-        size_t stored = size_t(field.siz);
-        if (column.col_type == MDB_MEMO && field.siz >= kMemoHeaderBytes) {
-            // The length in the memo's header counts only for a memo on
-            // long-value pages; one in the row or on one page is no longer
-            // than its place, whatever a damaged header says.
-            const auto header = std::uint32_t(mdb_get_int32(mdb->pg_buf, field.start));
-            if (header & 0x80000000u)
-                stored = size_t(field.siz - kMemoHeaderBytes);
-            else if (header & 0x40000000u)
-                stored = sizeof mdb->pg_buf;
-            else
-                stored = header & 0x3fffffffu;
-        }
-        bufferSize = std::max(bufferSize, stored / 2 * 3 + 16);
-    }
-    mdb_set_bind_size(mdb, bufferSize);
-    const std::unique_ptr<char, GFree> text(
-        mdb_col_to_string(mdb, mdb->pg_buf, field.start, column.col_type, field.siz));
-    if (!text)
-        throw ImportError("a value cannot be read");
-    return std::string(text.get());
+    return unsigned(at[0]) | unsigned(at[1]) << 8;
 }
 
-// Calls `visit` for every row of the table `name` that is not deleted, its
-// values by column position. Returns false when the file has no such table.
-bool readTable(MdbHandle* mdb, const char* name, unsigned minimumColumns,
-               const std::function<void(long long rows)>& start, const std::function<void(const Row&)>& visit)
+std::uint32_t get32(const std::uint8_t* at)
 {
-    MdbCatalogEntry* entry = mdb_get_catalogentry_by_name(mdb, name);
-    if (!entry || entry->object_type != MDB_TABLE)
-        return false;
-    const std::unique_ptr<MdbTableDef, TableFree> table(mdb_read_table(entry));
-    if (!table || !mdb_read_columns(table.get()) || table->num_cols < minimumColumns)
-        throw ImportError("a table cannot be read");
-    start(table->num_rows);
-    mdb_rewind_table(table.get());
-    std::vector<MdbField> fields(table->num_cols);
-    Row row(table->num_cols);
-    while (mdb_fetch_row(table.get())) {
-        int rowStart = 0;
-        size_t rowSize = 0;
-        if (mdb_find_row(mdb, int(table->cur_row) - 1, &rowStart, &rowSize) != 0)
-            throw ImportError("a row cannot be found");
-        const int count = mdb_crack_row(table.get(), rowStart & kRowOffsetMask, rowSize, fields.data());
-        if (count < 0 || unsigned(count) > table->num_cols)
-            throw ImportError("a row cannot be read");
-        std::fill(row.begin(), row.end(), std::nullopt);
-        for (int i = 0; i < count; ++i) {
-            const MdbField& field = fields[size_t(i)];
-            if (field.is_null || field.colnum < 0 || unsigned(field.colnum) >= table->num_cols)
-                continue;
-            const auto* column =
-                static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, field.colnum));
-            row[size_t(field.colnum)] = fieldText(mdb, *column, field);
-        }
-        visit(row);
+    return std::uint32_t(at[0]) | std::uint32_t(at[1]) << 8 | std::uint32_t(at[2]) << 16 |
+           std::uint32_t(at[3]) << 24;
+}
+
+#if defined(__unix__)
+// libmdb reports what it could not read only as warnings on standard error
+// and goes on with what it has. Whatever it writes there while it reads the
+// table definitions is taken as a refusal of the file.
+class ReaderWarnings
+{
+public:
+    ReaderWarnings()
+    {
+        std::fflush(stderr);
+        m_file = std::tmpfile();
+        m_saved = m_file ? ::dup(STDERR_FILENO) : -1;
+        if (m_saved >= 0)
+            ::dup2(::fileno(m_file), STDERR_FILENO);
     }
+    ~ReaderWarnings()
+    {
+        restore();
+        if (m_file)
+            std::fclose(m_file);
+    }
+    ReaderWarnings(const ReaderWarnings&) = delete;
+    ReaderWarnings& operator=(const ReaderWarnings&) = delete;
+
+    // Throws with the first warning when libmdb gave any.
+    void check()
+    {
+        restore();
+        if (!m_file)
+            return;
+        std::rewind(m_file);
+        char line[256] = {};
+        if (std::fgets(line, sizeof line, m_file))
+            throw ImportError(std::string("the Jet reader warns: ") + line);
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+    std::FILE* m_file = nullptr;
+    int m_saved = -1;
+};
+#else
+class ReaderWarnings
+{
+public:
+    void check() {}
+};
+#endif
+
+// The pages of the file as libmdb gives them (it knows the encryption of an
+// encoded file). Every page number the file names is checked against the
+// file's length, and a chain of pages is bounded by it.
+class Pages
+{
+public:
+    Pages(MdbHandle* mdb, long long fileSize)
+        : m_mdb(mdb), m_size(int(mdb->fmt->pg_size)), m_count(fileSize / std::max(1, m_size))
+    {
+    }
+
+    int size() const { return m_size; }
+    long long count() const { return m_count; }
+
+    Page read(std::uint32_t number) const
+    {
+        if (number == 0 || number >= m_count || mdb_read_pg(m_mdb, number) != m_size)
+            throw ImportError("the file names a page it does not have");
+        return Page(m_mdb->pg_buf, m_mdb->pg_buf + m_size);
+    }
+
+private:
+    MdbHandle* m_mdb;
+    int m_size;
+    long long m_count;
+};
+
+struct Extent
+{
+    int start = 0;
+    int end = 0;
+    unsigned flags = 0;
+};
+
+// Row `row` of a data page: it reaches from its offset to the offset of the
+// row before it, or to the page's end.
+Extent rowExtent(const Page& page, unsigned row)
+{
+    const unsigned rows = get16(&page[kRowCountOffset]);
+    const int table = kRowCountOffset + 2 + 2 * int(rows);
+    if (page[0] != 0x01 || row >= rows || table > int(page.size()))
+        throw ImportError("a row that its page does not hold");
+    const unsigned offset = get16(&page[size_t(kRowCountOffset + 2 + 2 * int(row))]);
+    Extent extent;
+    extent.flags = offset & ~kRowOffsetMask;
+    extent.start = int(offset & kRowOffsetMask);
+    extent.end = row == 0 ? int(page.size())
+                          : int(get16(&page[size_t(kRowCountOffset + 2 * int(row))]) & kRowOffsetMask);
+    if (extent.start < table || extent.end > int(page.size()) || extent.start >= extent.end)
+        throw ImportError("a row lies outside its page");
+    return extent;
+}
+
+// A long value (memo): in the row itself, in one row of another page, or
+// in a chain of rows each naming the next. The length its header states
+// must be what the file holds.
+std::vector<std::uint8_t> longValue(const Pages& pages, const std::uint8_t* field, int size)
+{
+    if (size == 0)
+        return {}; // an empty value that was never given a header
+    if (size < kMemoHeaderBytes)
+        throw ImportError("a memo without its header");
+    const std::uint32_t header = get32(field);
+    const size_t length = header & 0x3fffffffu;
+    std::uint32_t pointer = get32(field + 4);
+    switch (header >> 30) {
+    case 2:
+        if (length != size_t(size - kMemoHeaderBytes))
+            throw ImportError("a memo of another length than its header says");
+        return {field + kMemoHeaderBytes, field + kMemoHeaderBytes + length};
+    case 1: {
+        const Page page = pages.read(pointer >> 8);
+        const Extent extent = rowExtent(page, pointer & 0xff);
+        if (length != size_t(extent.end - extent.start))
+            throw ImportError("a memo of another length than its header says");
+        return {page.begin() + extent.start, page.begin() + extent.start + std::ptrdiff_t(length)};
+    }
+    case 0: {
+        std::vector<std::uint8_t> out;
+        std::set<std::uint32_t> seen;
+        while (pointer != 0) {
+            // Every piece is a row of its own; a chain that comes back to
+            // one is damaged, and no chain is longer than the file.
+            if (!seen.insert(pointer).second || seen.size() > size_t(pages.count()))
+                throw ImportError("a memo's pages go round in a circle");
+            const Page page = pages.read(pointer >> 8);
+            const Extent extent = rowExtent(page, pointer & 0xff);
+            if (extent.end - extent.start < 4)
+                throw ImportError("a piece of a memo without its link");
+            pointer = get32(&page[size_t(extent.start)]);
+            if (out.size() + size_t(extent.end - extent.start - 4) > length)
+                throw ImportError("a memo longer than its header says");
+            out.insert(out.end(), page.begin() + extent.start + 4, page.begin() + extent.end);
+        }
+        if (out.size() != length)
+            throw ImportError("a memo shorter than its header says");
+        return out;
+    }
+    default:
+        throw ImportError("a memo of an unknown kind");
+    }
+}
+
+// Jet 4 keeps text as UTF-16. A text that starts with 0xff 0xfe is
+// compressed: runs of one byte a character (the high byte zero) and of two,
+// each 0x00 at a character's place switching to the other kind, starting
+// with the short one. An unpaired surrogate becomes U+FFFD, as does a byte
+// left over at the end.
+std::string decodeText(const std::uint8_t* bytes, size_t size)
+{
+    std::u16string units;
+    units.reserve(size / 2 + 1);
+    size_t at = 0;
+    if (size >= 2 && bytes[0] == 0xff && bytes[1] == 0xfe) {
+        bool compressed = true;
+        for (at = 2; at < size;) {
+            if (bytes[at] == 0) {
+                compressed = !compressed;
+                ++at;
+            } else if (compressed) {
+                units.push_back(char16_t(bytes[at++]));
+            } else if (at + 1 < size) {
+                units.push_back(char16_t(get16(bytes + at)));
+                at += 2;
+            } else {
+                break;
+            }
+        }
+    } else {
+        units.resize(size / 2);
+        for (size_t i = 0; i < units.size(); ++i)
+            units[i] = char16_t(get16(bytes + 2 * i));
+        at = 2 * units.size();
+    }
+    if (at < size)
+        units.push_back(u'\ufffd');
+    // Qt would make an unpaired surrogate "?", which a text may hold itself.
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (QChar::isHighSurrogate(units[i]) && i + 1 < units.size() && QChar::isLowSurrogate(units[i + 1]))
+            ++i;
+        else if (QChar::isSurrogate(units[i]))
+            units[i] = u'\ufffd';
+    }
+    return QStringView(units.data(), qsizetype(units.size())).toUtf8().toStdString();
+}
+
+struct Field
+{
+    int start = 0;
+    int size = 0;
+};
+
+// A table as this reader walks it: its definition from libmdb, its columns
+// in their order.
+struct Table
+{
+    std::unique_ptr<MdbTableDef, TableFree> definition;
+    std::vector<const MdbColumn*> columns;
+};
+
+Table readDefinition(const Pages& pages, MdbCatalogEntry* entry)
+{
+    // A definition may go on over further pages, each naming the next;
+    // libmdb follows the chain as far as the definition's length says, and
+    // one that comes back to a page reads it again as if it were new.
+    std::set<std::uint32_t> seen;
+    for (auto number = std::uint32_t(entry->table_pg); number != 0;) {
+        const Page page = pages.read(number);
+        if (page[0] != 0x02 || !seen.insert(number).second)
+            throw ImportError("a table definition whose pages do not follow");
+        number = get32(&page[4]);
+    }
+    ReaderWarnings warnings;
+    Table table{std::unique_ptr<MdbTableDef, TableFree>(mdb_read_table(entry)), {}};
+    if (!table.definition || !mdb_read_columns(table.definition.get()))
+        throw ImportError("a table definition cannot be read");
+    warnings.check();
+    for (unsigned i = 0; i < table.definition->num_cols; ++i)
+        table.columns.push_back(
+            static_cast<const MdbColumn*>(g_ptr_array_index(table.definition->columns, i)));
+    return table;
+}
+
+// The fields of one row; an absent one (Null, or a column added after the
+// row was written) has no value. Every place is checked to lie in the row.
+std::vector<std::optional<Field>> crackRow(const Table& table, const Page& page, const Extent& row)
+{
+    const int size = row.end - row.start;
+    const std::uint8_t* base = &page[size_t(row.start)];
+    if (size < 3)
+        throw ImportError("a row too short to be one");
+    const unsigned rowColumns = get16(base);
+    const int maskSize = int(rowColumns + 7) / 8;
+    const int maskAt = size - maskSize;
+    int dataEnd = maskAt;
+    unsigned varCount = 0;
+    std::vector<int> varOffsets;
+    if (maskAt < 2)
+        throw ImportError("a row too short for its columns");
+    if (table.definition->num_var_cols > 0) {
+        if (maskAt < 4)
+            throw ImportError("a row too short for its columns");
+        varCount = get16(base + maskAt - 2);
+        dataEnd = maskAt - 4 - 2 * int(varCount);
+        if (varCount > rowColumns || dataEnd < 2)
+            throw ImportError("a row too short for its columns");
+        for (unsigned i = 0; i <= varCount; ++i)
+            varOffsets.push_back(int(get16(base + maskAt - 4 - 2 * int(i))));
+    }
+    std::vector<std::optional<Field>> fields(table.columns.size());
+    unsigned fixedSeen = 0;
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+        const MdbColumn& column = *table.columns[i];
+        const int bit = column.col_num;
+        const bool present = bit >= 0 && bit / 8 < maskSize && (base[maskAt + bit / 8] >> (bit % 8) & 1);
+        Field field;
+        if (column.is_fixed) {
+            if (fixedSeen++ >= rowColumns - varCount)
+                continue;
+            field.start = 2 + column.fixed_offset;
+            field.size = column.col_size;
+            if (field.start < 2 || field.size < 0 || field.start + field.size > dataEnd)
+                throw ImportError("a row's values lie outside it");
+        } else {
+            if (column.var_col_num >= varCount)
+                continue;
+            field.start = varOffsets[column.var_col_num];
+            field.size = varOffsets[column.var_col_num + 1] - field.start;
+            if (field.start < 2 || field.size < 0 || field.start + field.size > dataEnd)
+                throw ImportError("a row's values lie outside it");
+        }
+        if (present)
+            fields[i] = Field{row.start + field.start, field.size};
+    }
+    return fields;
+}
+
+// Calls `visit` for every row of the table that is not deleted, with its
+// page and fields; a row moved elsewhere is visited at its new place. The
+// rows found must be as many as the table's definition counts.
+void walkRows(const Pages& pages, const Table& table,
+              const std::function<void(const Page&, const std::vector<std::optional<Field>>&)>& visit)
+{
+    MdbTableDef* definition = table.definition.get();
+    MdbHandle* mdb = definition->entry->mdb;
+    const std::uint32_t owner = std::uint32_t(definition->entry->table_pg);
+    long long found = 0;
+    for (gint32 number = mdb_map_find_next(mdb, definition->usage_map, unsigned(definition->map_sz), 0);
+         number > 0; number = mdb_map_find_next(mdb, definition->usage_map, unsigned(definition->map_sz),
+                                                std::uint32_t(number))) {
+        const Page page = pages.read(std::uint32_t(number));
+        // The map may name pages given back to the file; only the table's
+        // own data pages hold its rows.
+        if (page[0] != 0x01 || get32(&page[4]) != owner)
+            continue;
+        const unsigned rows = get16(&page[kRowCountOffset]);
+        if (kRowCountOffset + 2 + 2 * size_t(rows) > page.size())
+            throw ImportError("a page with more rows than room");
+        for (unsigned r = 0; r < rows; ++r) {
+            // A deleted row's place need not hold anything any more.
+            if (get16(&page[kRowCountOffset + 2 + 2 * size_t(r)]) & kDeletedRow)
+                continue;
+            const Extent extent = rowExtent(page, r);
+            if (extent.flags & kMovedRow) {
+                // The row's data was moved: here is only where it went (the
+                // row number, then the page), and the data itself is marked
+                // so that a walk over the pages passes it by.
+                if (extent.end - extent.start < 4)
+                    throw ImportError("a moved row without its new place");
+                const std::uint32_t pointer = get32(&page[size_t(extent.start)]);
+                const Page target = pages.read(pointer >> 8);
+                if (get32(&target[4]) != owner)
+                    throw ImportError("a moved row in another table");
+                Extent moved = rowExtent(target, pointer & 0xff);
+                if (moved.flags & kMovedRow)
+                    throw ImportError("a moved row moved again");
+                visit(target, crackRow(table, target, moved));
+            } else {
+                visit(page, crackRow(table, page, extent));
+            }
+            ++found;
+        }
+    }
+    if (found != definition->num_rows)
+        throw ImportError("the table " + std::string(definition->name) + " holds " + std::to_string(found) +
+                          " rows of the " + std::to_string(definition->num_rows) + " its definition counts");
+}
+
+// A value as text: numbers in decimal, texts and memos decoded.
+std::string valueText(const Pages& pages, const MdbColumn& column, const Page& page, const Field& field)
+{
+    const std::uint8_t* at = &page[size_t(field.start)];
+    switch (column.col_type) {
+    case MDB_BYTE:
+        if (field.size != 1)
+            break;
+        return std::to_string(at[0]);
+    case MDB_INT:
+        if (field.size != 2)
+            break;
+        return std::to_string(std::int16_t(get16(at)));
+    case MDB_LONGINT:
+        if (field.size != 4)
+            break;
+        return std::to_string(std::int32_t(get32(at)));
+    case MDB_TEXT:
+        return decodeText(at, size_t(field.size));
+    case MDB_MEMO: {
+        const std::vector<std::uint8_t> bytes = longValue(pages, at, field.size);
+        return decodeText(bytes.data(), bytes.size());
+    }
+    default:
+        throw ImportError("a column of a kind the converter does not read");
+    }
+    throw ImportError("a number of the wrong size");
+}
+
+// Every row of the table, its values by column position.
+void readRows(const Pages& pages, const Table& table, const std::function<void(const Row&)>& visit)
+{
+    Row row(table.columns.size());
+    walkRows(pages, table, [&](const Page& page, const std::vector<std::optional<Field>>& fields) {
+        for (size_t i = 0; i < fields.size(); ++i)
+            row[i] = fields[i] ? Value(valueText(pages, *table.columns[i], page, *fields[i])) : std::nullopt;
+        visit(row);
+    });
+}
+
+// The tables the file lists, by name, from its catalog. The catalog is read
+// here rather than by libmdb, which also follows every object's property
+// chain and grows without bound on one that loops.
+class Catalog
+{
+public:
+    Catalog(MdbHandle* mdb, const Pages& pages)
+    {
+        std::memset(&m_catalog, 0, sizeof m_catalog);
+        m_catalog.mdb = mdb;
+        m_catalog.object_type = MDB_TABLE;
+        m_catalog.table_pg = kCatalogPage;
+        std::strcpy(m_catalog.object_name, "MSysObjects");
+        const Table table = readDefinition(pages, &m_catalog);
+        const int id = column(table, "Id", MDB_LONGINT);
+        const int name = column(table, "Name", MDB_TEXT);
+        const int type = column(table, "Type", MDB_INT);
+        walkRows(pages, table, [&](const Page& page, const std::vector<std::optional<Field>>& fields) {
+            if (!fields[size_t(id)] || !fields[size_t(name)] || !fields[size_t(type)])
+                return;
+            if (fields[size_t(id)]->size != 4 || fields[size_t(type)]->size != 2)
+                throw ImportError("the catalog's numbers are of the wrong size");
+            // Type 1 is a table; the low three bytes of its number are the
+            // page of its definition.
+            if ((get16(&page[size_t(fields[size_t(type)]->start)]) & 0x7f) != 1)
+                return;
+            const std::string text =
+                valueText(pages, *table.columns[size_t(name)], page, *fields[size_t(name)]);
+            if (text.size() > MDB_MAX_OBJ_NAME || text.find('\0') != std::string::npos)
+                return; // not one of the names looked for
+            const std::uint32_t number = get32(&page[size_t(fields[size_t(id)]->start)]) & 0x00ffffffu;
+            if (number == 0 || number >= pages.count())
+                throw ImportError("the catalog names a table the file does not hold");
+            auto entry = std::make_unique<MdbCatalogEntry>();
+            std::memset(entry.get(), 0, sizeof *entry);
+            entry->mdb = mdb;
+            entry->object_type = MDB_TABLE;
+            entry->table_pg = number;
+            std::memcpy(entry->object_name, text.data(), text.size());
+            m_tables.push_back(std::move(entry));
+        });
+    }
+
+    // The table of that name, ignoring case as Jet does, or null.
+    MdbCatalogEntry* find(const char* name) const
+    {
+        for (const auto& entry : m_tables)
+            if (g_ascii_strcasecmp(entry->object_name, name) == 0)
+                return entry.get();
+        return nullptr;
+    }
+
+private:
+    static int column(const Table& table, const char* name, int type)
+    {
+        for (size_t i = 0; i < table.columns.size(); ++i)
+            if (g_ascii_strcasecmp(table.columns[i]->name, name) == 0 && table.columns[i]->col_type == type)
+                return int(i);
+        throw ImportError(std::string("the catalog has no column ") + name);
+    }
+
+    MdbCatalogEntry m_catalog;
+    std::vector<std::unique_ptr<MdbCatalogEntry>> m_tables;
+};
+
+// The receipts table as the old program created it: five columns of these
+// names and kinds, in this order.
+bool isReceiptTable(const Table& table)
+{
+    static const std::pair<const char*, int> expected[] = {{"ID", MDB_LONGINT},
+                                                           {"类别", MDB_TEXT},
+                                                           {"票据标题", MDB_TEXT},
+                                                           {"说明", MDB_MEMO},
+                                                           {"图片", MDB_TEXT}};
+    if (table.columns.size() != std::size(expected))
+        return false;
+    for (size_t i = 0; i < table.columns.size(); ++i)
+        if (g_ascii_strcasecmp(table.columns[i]->name, expected[i].first) != 0 ||
+            table.columns[i]->col_type != expected[i].second)
+            return false;
     return true;
 }
 
@@ -126,13 +547,14 @@ void insertRow(Statement& insert)
 // The old store never gave a number twice: after its last receipts were
 // deleted, the next one still got a number above theirs. Its table
 // definition holds the next number; ours continues from there.
-void continueNumbering(MdbHandle* mdb, Connection& store, const char* jetTable, const QString& table)
+void continueNumbering(const Pages& pages, const MdbCatalogEntry& entry, Connection& store,
+                       const QString& table)
 {
     constexpr int kNextNumberOffset = 20;
-    MdbCatalogEntry* entry = mdb_get_catalogentry_by_name(mdb, jetTable);
-    if (!entry || !mdb_read_pg(mdb, entry->table_pg) || mdb->pg_buf[0] != 0x02)
+    const Page definition = pages.read(std::uint32_t(entry.table_pg));
+    if (definition[0] != 0x02)
         return;
-    const long long next = std::uint32_t(mdb_get_int32(mdb->pg_buf, kNextNumberOffset));
+    const long long next = get32(&definition[kNextNumberOffset]);
     if (next < 2 || next > 0x7fffffffLL)
         return;
     // sqlite_sequence has one row per table at most, and no key to replace by.
@@ -178,12 +600,41 @@ void bindNumber(Statement& statement, int index, const Value& value)
 ImportCounts importJetStore(const QByteArray& jetPath, const QString& storePath,
                             const std::function<void(long long done, long long total)>& progress)
 {
-    // The reader gives texts in the encoding this names; we want its default, UTF-8.
-    unsetenv("MDBICONV");
-    const std::unique_ptr<MdbHandle, HandleClose> mdb(mdb_open(jetPath.constData(), MDB_NOFLAGS));
-    if (!mdb || !mdb_read_catalog(mdb.get(), MDB_TABLE))
-        throw ImportError("not a readable Jet file");
+    std::unique_ptr<MdbHandle, HandleClose> mdb;
+    {
+        ReaderWarnings warnings;
+        mdb.reset(mdb_open(jetPath.constData(), MDB_NOFLAGS));
+        if (!mdb)
+            throw ImportError("not a readable Jet file");
+        warnings.check();
+    }
+    // The rows and texts below are read as Jet 4 lays them out (the old
+    // program's engine wrote that format), which Jet 3 does not.
+    if (mdb->f->jet_version == MDB_VER_JET3 || mdb->fmt->pg_size != 4096)
+        throw ImportError("a Jet file of a format before Jet 4");
+    const Pages pages(mdb.get(), QFileInfo(QFile::decodeName(jetPath)).size());
+    const Catalog catalog(mdb.get(), pages);
 
+    // A file that is not a receipt store leaves nothing behind. One that
+    // does not add up is found while its rows are copied; the caller then
+    // throws the new store away.
+    std::optional<Table> receipts;
+    if (MdbCatalogEntry* entry = catalog.find("pj"))
+        receipts.emplace(readDefinition(pages, entry));
+    if (!receipts || !isReceiptTable(*receipts))
+        throw NotReceiptStore("the Jet file holds no receipt table");
+    std::optional<Table> categories;
+    if (MdbCatalogEntry* entry = catalog.find("ml")) {
+        categories.emplace(readDefinition(pages, entry));
+        if (categories->columns.size() < 2)
+            throw ImportError("the category table has too few columns");
+    }
+    std::optional<Table> passwords;
+    if (MdbCatalogEntry* entry = catalog.find("pass")) {
+        passwords.emplace(readDefinition(pages, entry));
+        if (passwords->columns.empty())
+            throw ImportError("the password table has no column");
+    }
     Connection::createDatabase(storePath, schema::kStorePassword);
     Connection store;
     store.open(storePath, schema::kStorePassword);
@@ -194,53 +645,40 @@ ImportCounts importJetStore(const QByteArray& jetPath, const QString& storePath,
     store.execute(QStringLiteral("BEGIN"));
 
     ImportCounts counts;
-    {
+    if (categories) {
         Statement insert(store.handle(),
                          QStringLiteral("insert into %1 values(?,?)").arg(schema::kCategories));
-        readTable(
-            mdb.get(), "ml", 2, [](long long) {},
-            [&](const Row& row) {
-                bindNumber(insert, 1, row[0]);
-                bindValue(insert, 2, row[1]);
-                insertRow(insert);
-                ++counts.categories;
-            });
+        readRows(pages, *categories, [&](const Row& row) {
+            bindNumber(insert, 1, row[0]);
+            bindValue(insert, 2, row[1]);
+            insertRow(insert);
+            ++counts.categories;
+        });
     }
     {
         Statement insert(store.handle(),
                          QStringLiteral("insert into %1 values(?,?,?,?,?)").arg(schema::kReceipts));
-        long long total = 0;
-        readTable(
-            mdb.get(), "pj", 5,
-            [&](long long rows) {
-                total = rows;
-                progress(0, total);
-            },
-            [&](const Row& row) {
-                bindNumber(insert, 1, row[0]);
-                for (int i = 1; i < 5; ++i)
-                    bindValue(insert, i + 1, row[size_t(i)]);
-                insertRow(insert);
-                if (++counts.receipts % 1000 == 0)
-                    progress(counts.receipts, std::max(total, counts.receipts));
-            });
-        continueNumbering(mdb.get(), store, "pj", schema::kReceipts);
+        const long long total = receipts->definition->num_rows;
+        progress(0, total);
+        readRows(pages, *receipts, [&](const Row& row) {
+            bindNumber(insert, 1, row[0]);
+            for (int i = 1; i < 5; ++i)
+                bindValue(insert, i + 1, row[size_t(i)]);
+            insertRow(insert);
+            if (++counts.receipts % 1000 == 0)
+                progress(counts.receipts, total);
+        });
+        continueNumbering(pages, *receipts->definition->entry, store, schema::kReceipts);
     }
-    {
+    if (passwords) {
         // The password table exists once someone has logged in; its rows
         // keep their order, since the login reads the first.
-        std::optional<Statement> insert;
-        readTable(
-            mdb.get(), "pass", 1,
-            [&](long long) {
-                store.execute(schema::kCreatePasswords);
-                insert.emplace(store.handle(),
-                               QStringLiteral("insert into %1 values(?)").arg(schema::kPasswords));
-            },
-            [&](const Row& row) {
-                bindValue(*insert, 1, row[0]);
-                insertRow(*insert);
-            });
+        store.execute(schema::kCreatePasswords);
+        Statement insert(store.handle(), QStringLiteral("insert into %1 values(?)").arg(schema::kPasswords));
+        readRows(pages, *passwords, [&](const Row& row) {
+            bindValue(insert, 1, row[0]);
+            insertRow(insert);
+        });
     }
     store.execute(QStringLiteral("COMMIT"));
     progress(counts.receipts, counts.receipts);

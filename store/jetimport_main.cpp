@@ -7,7 +7,10 @@
 // a process of its own, never in the program. Standard output gets
 // "progress <done> <total>" lines and at the end "converted <receipts>
 // <categories>"; exit status 0 on success, 2 when the Jet file cannot be
-// read, 3 when the new store cannot be written; standard error says why.
+// read (or holds less than it says), 3 when the new store cannot be
+// written, 4 when the Jet file is not a receipt store (no table pj with the
+// old program's columns; the new store is then not created); standard error
+// says why.
 #include "store/JetImport.h"
 
 #include <QFile>
@@ -32,6 +35,10 @@ int main(int argc, char** argv)
 #if defined(__unix__) && !defined(__SANITIZE_ADDRESS__)
     const rlimit cpu{300, 300};
     setrlimit(RLIMIT_CPU, &cpu);
+    // A sound conversion of 300,000 receipts needs under 20 MB; a damaged
+    // file must not take the machine's memory.
+    const rlimit memory{rlim_t(1) << 30, rlim_t(1) << 30};
+    setrlimit(RLIMIT_AS, &memory);
 #endif
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s <jet file> <new store>\n", argv[0]);
@@ -45,6 +52,9 @@ int main(int argc, char** argv)
             });
         std::printf("converted %lld %lld\n", counts.receipts, counts.categories);
         return std::fflush(stdout) == 0 ? 0 : 3;
+    } catch (const qb::jet::NotReceiptStore& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+        return 4;
     } catch (const qb::jet::ImportError& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 2;

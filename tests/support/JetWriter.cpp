@@ -16,6 +16,8 @@ constexpr int kInlineMemoBytes = 1024;                  // longer memos go to lo
 constexpr int kMaxRowsPerPage = 255;
 constexpr int kUsageMapPage = 1;
 constexpr int kCatalogPage = 2;
+constexpr unsigned kDeletedRow = 0x8000;
+constexpr unsigned kMovedRow = 0x4000;
 
 using Bytes = std::vector<std::uint8_t>;
 using Page = std::vector<std::uint8_t>;
@@ -50,6 +52,35 @@ Bytes ucs2(const QString& text)
     for (const QChar c : text)
         append16(out, c.unicode());
     return out;
+}
+
+// 0xff 0xfe, then runs of one byte a character and of two, each switched to
+// the other by a 0x00; the original text where that cannot hold it.
+Bytes text(const QString& value, bool compressed)
+{
+    Bytes out{0xff, 0xfe};
+    bool single = true;
+    for (const QChar c : value) {
+        const unsigned u = c.unicode();
+        const bool one = u >= 1 && u <= 0xff;
+        if (!compressed || (!one && ((u & 0xff) == 0 || (u >> 8) == 0)))
+            return ucs2(value);
+        if (one != single)
+            out.push_back(0);
+        single = one;
+        if (one)
+            out.push_back(std::uint8_t(u));
+        else
+            append16(out, u);
+    }
+    return compressed ? out : ucs2(value);
+}
+
+// A row pointer: the row's number, then its page in three bytes.
+void addToPage(std::uint8_t* pointer, std::uint32_t pages)
+{
+    const std::uint32_t page = pointer[1] | std::uint32_t(pointer[2]) << 8 | std::uint32_t(pointer[3]) << 16;
+    put32(pointer, std::uint32_t(pointer[0]) | (page + pages) << 8);
 }
 
 bool isFixed(JetColumn::Kind kind)
@@ -97,16 +128,43 @@ public:
 
     // A data page chain for one table's rows; long values go to pages of
     // their own as the rows are encoded.
-    std::vector<Page> dataPages(const JetTable& table, int definitionPage)
+    // The places of moved rows' pointers are given in `pointers` (page
+    // of the table, byte), their page numbers counted from the table's
+    // first page.
+    std::vector<Page> dataPages(const JetTable& table, int definitionPage,
+                                std::vector<std::pair<int, int>>& pointers)
     {
         std::vector<Page> pages;
+        std::vector<Page> moved;
+        std::vector<std::pair<int, int>> targets; // page of `moved`, byte of the pointer
         for (const JetRow& row : table.rows) {
             Bytes encoded = encodeRow(table, row);
+            unsigned flags = row.deleted ? kDeletedRow : 0;
+            if (row.moved) {
+                if (moved.empty() || !fits(moved.back(), int(encoded.size())))
+                    moved.push_back(emptyDataPage(std::uint32_t(definitionPage)));
+                const int slot = addRow(moved.back(), encoded, kDeletedRow);
+                encoded = {std::uint8_t(slot), std::uint8_t(moved.size() - 1), 0, 0};
+                flags |= kMovedRow;
+            }
             if (pages.empty() || !fits(pages.back(), int(encoded.size())))
                 pages.push_back(emptyDataPage(std::uint32_t(definitionPage)));
-            addRow(pages.back(), encoded, row.deleted);
+            const int slot = addRow(pages.back(), encoded, flags);
+            if (row.moved)
+                targets.emplace_back(int(pages.size() - 1), offsetOf(pages.back(), slot));
         }
+        for (const auto& [page, at] : targets) {
+            addToPage(&pages[size_t(page)][size_t(at)], std::uint32_t(pages.size()));
+            pointers.emplace_back(page, at);
+        }
+        pages.insert(pages.end(), moved.begin(), moved.end());
         return pages;
+    }
+
+    static int offsetOf(const Page& page, int slot)
+    {
+        return (page[size_t(kDataHeader + 2 * slot)] | (page[size_t(kDataHeader + 2 * slot + 1)] << 8)) &
+               0x1fff;
     }
 
     std::vector<Page>& longValuePages() { return m_lval; }
@@ -129,7 +187,7 @@ public:
     }
 
     // Rows fill the page from its end towards the row offsets after the header.
-    static int addRow(Page& page, const Bytes& row, bool deleted = false)
+    static int addRow(Page& page, const Bytes& row, unsigned flags = 0)
     {
         const int rows = page[12] | (page[13] << 8);
         const int end = rows == 0 ? kPage
@@ -137,7 +195,7 @@ public:
                                      ((page[kDataHeader + 2 * (rows - 1) + 1] & 0x1f) << 8));
         const int start = end - int(row.size());
         std::copy(row.begin(), row.end(), page.begin() + start);
-        put16(&page[kDataHeader + 2 * rows], unsigned(start) | (deleted ? 0x4000u : 0u));
+        put16(&page[kDataHeader + 2 * rows], unsigned(start) | flags);
         put16(&page[12], unsigned(rows + 1));
         const int free = page[2] | (page[3] << 8);
         put16(&page[2], unsigned(free - int(row.size()) - 2));
@@ -145,9 +203,9 @@ public:
     }
 
 private:
-    Bytes memo(const QString& text)
+    Bytes memo(const QString& value, bool compressed)
     {
-        const Bytes data = ucs2(text);
+        const Bytes data = text(value, compressed);
         Bytes out;
         if (int(data.size()) <= kInlineMemoBytes) {
             append32(out, std::uint32_t(data.size()) | 0x80000000u);
@@ -156,9 +214,20 @@ private:
             out.insert(out.end(), data.begin(), data.end());
             return out;
         }
+        const int first = m_lvalBase + int(m_lval.size());
+        if (int(data.size()) <= kLvalChunk + 4) {
+            // One row of a long-value page, the value alone.
+            Page page = emptyDataPage(0);
+            std::memcpy(&page[4], "LVAL", 4);
+            addRow(page, data);
+            m_lval.push_back(std::move(page));
+            append32(out, std::uint32_t(data.size()) | 0x40000000u);
+            append32(out, std::uint32_t(first) << 8);
+            append32(out, 0);
+            return out;
+        }
         // A chain of long-value pages, one piece each, each piece naming the next.
         const int pieces = int((data.size() + kLvalChunk - 1) / kLvalChunk);
-        const int first = m_lvalBase + int(m_lval.size());
         for (int i = 0; i < pieces; ++i) {
             Page page = emptyDataPage(0);
             std::memcpy(&page[4], "LVAL", 4);
@@ -215,8 +284,9 @@ private:
             offsets.push_back(unsigned(out.size()));
             if (!present[i])
                 continue;
-            const Bytes data = columns[i].kind == JetColumn::Memo ? memo(row.values[i].toString())
-                                                                  : ucs2(row.values[i].toString());
+            const QString value = row.values[i].toString();
+            const Bytes data = columns[i].kind == JetColumn::Memo ? memo(value, columns[i].compressed)
+                                                                  : text(value, columns[i].compressed);
             out.insert(out.end(), data.begin(), data.end());
         }
         if (!offsets.empty()) {
@@ -355,8 +425,9 @@ QByteArray writeJet4(const std::vector<JetTable>& userTables, const QString& pas
 
     Writer writer(int(tables.size()));
     std::vector<std::vector<Page>> data;
+    std::vector<std::vector<std::pair<int, int>>> pointers(tables.size());
     for (size_t i = 0; i < tables.size(); ++i)
-        data.push_back(writer.dataPages(*tables[i], kCatalogPage + int(i)));
+        data.push_back(writer.dataPages(*tables[i], kCatalogPage + int(i), pointers[i]));
 
     // Long values first, then each table's data pages together, so that one
     // usage map per table covers its pages.
@@ -377,6 +448,8 @@ QByteArray writeJet4(const std::vector<JetTable>& userTables, const QString& pas
     for (size_t i = 0; i < tables.size(); ++i) {
         const int first = int(pages.size());
         const int count = int(data[i].size());
+        for (const auto& [page, at] : pointers[i])
+            addToPage(&data[i][size_t(page)][size_t(at)], std::uint32_t(first));
         for (Page& page : data[i])
             pages.push_back(std::move(page));
         Bytes used{0x00};
@@ -406,14 +479,15 @@ JetTable jetCategories(std::vector<JetRow> rows)
             std::move(rows)};
 }
 
-JetTable jetReceipts(std::vector<JetRow> rows)
+JetTable jetReceipts(std::vector<JetRow> rows, bool compressed)
 {
+    const JetColumn::Kind text = compressed ? JetColumn::Text : JetColumn::FixedText;
     return {QStringLiteral("pj"),
             {{QStringLiteral("ID"), JetColumn::Counter},
-             {QStringLiteral("类别"), JetColumn::FixedText, 50},
-             {QStringLiteral("票据标题"), JetColumn::FixedText, 50},
-             {QStringLiteral("说明"), JetColumn::Memo},
-             {QStringLiteral("图片"), JetColumn::FixedText, 50}},
+             {QStringLiteral("类别"), text, 50, compressed},
+             {QStringLiteral("票据标题"), text, 50, compressed},
+             {QStringLiteral("说明"), JetColumn::Memo, 0, compressed},
+             {QStringLiteral("图片"), text, 50, compressed}},
             std::move(rows)};
 }
 

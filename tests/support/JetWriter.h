@@ -18,6 +18,9 @@ struct JetColumn
     QString name;
     Kind kind;
     int characters = 0; // FixedText, Text: the width in characters
+    // Text, Memo: written in Jet's compressed form where the text allows it
+    // (no U+0000, no two-byte character with a zero byte).
+    bool compressed = false;
 };
 
 struct JetRow
@@ -28,6 +31,10 @@ struct JetRow
     std::vector<QVariant> values;
     // A row that was deleted: still on its page, marked as deleted.
     bool deleted = false;
+    // A row that grew and was moved: its place holds where its data went, on
+    // a page after the table's others, marked there so that a walk over the
+    // pages passes it by.
+    bool moved = false;
 };
 
 struct JetTable
@@ -43,7 +50,8 @@ QByteArray writeJet4(const std::vector<JetTable>& tables, const QString& passwor
 // The three tables of a receipt store in the old program's layout (ml, pj,
 // pass), with the given rows.
 JetTable jetCategories(std::vector<JetRow> rows);
-JetTable jetReceipts(std::vector<JetRow> rows);
+// `compressed`: the texts in variable columns, written compressed.
+JetTable jetReceipts(std::vector<JetRow> rows, bool compressed = false);
 JetTable jetPasswords(std::vector<JetRow> rows);
 
 } // namespace qb::test
