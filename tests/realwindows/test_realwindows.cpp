@@ -6,6 +6,7 @@
 
 #include "app/Form_main.h"
 #include "login/Form_mm.h"
+#include "tests/app/EntryFixture.h"
 #include "tests/store/StoreFixture.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/TempFolder.h"
@@ -14,7 +15,9 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -90,4 +93,96 @@ TEST(RealWindowTest, MainWindowSizesAndTheUnderlinedLinkOnTheScreen)
             longestRun = std::max(longestRun, run);
         }
     EXPECT_GT(longestRun, link->fontMetrics().horizontalAdvance(link->text()) * 8 / 10);
+}
+
+namespace {
+
+// Keys pressed as a user presses them: through the X server to the window
+// that has the input focus.
+class RealKeyboardTest : public PageFixture
+{
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable("xdotool").isEmpty())
+            GTEST_SKIP() << "xdotool is not installed";
+        PageFixture::SetUp();
+    }
+
+    static void press(const char* keys)
+    {
+        QProcess::execute("xdotool", {"key", "--clearmodifiers", keys});
+        QTest::qWait(60);
+    }
+
+    // The control that has the focus; the edit part of a combo box counts
+    // as the box.
+    static QString focused()
+    {
+        QWidget* w = QApplication::focusWidget();
+        while (w && w->objectName().isEmpty())
+            w = w->parentWidget();
+        return w ? w->objectName() : QString();
+    }
+
+    // Presses `key` from `first` until the focus is back there: every
+    // control it visits, in order, once (the grid's cells count as one).
+    static QStringList walk(QWidget& window, QWidget* first, const char* key)
+    {
+        window.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+        first->setFocus();
+        QTest::qWait(60);
+        QStringList order{focused()};
+        for (int i = 0; i < 60; ++i) {
+            press(key);
+            const QString now = focused();
+            if (now == order.front())
+                break;
+            if (now != order.back())
+                order.append(now);
+        }
+        return order;
+    }
+
+    static QStringList reversed(QStringList order)
+    {
+        std::reverse(order.begin() + 1, order.end());
+        return order;
+    }
+};
+
+} // namespace
+
+TEST_F(RealKeyboardTest, TabVisitsEveryControlInOrderAndEnterOpensAGridRow)
+{
+    file("办公", "打印纸", "两箱", photo("red.jpg"));
+    file("差旅", "车票", "", photo("blue.jpg", Qt::blue));
+    const QStringList entry{"BitBtn2", "BitBtn3", "ComboBox1", "Edit1",   "Edit2",  "Edit3",
+                            "Button1", "Button2", "Button3",   "Button4", "DBGrid1"};
+    click("BitBtn2");
+    EXPECT_EQ(walk(*window, find<QWidget>("BitBtn2"), "Tab"), entry);
+    EXPECT_EQ(walk(*window, find<QWidget>("BitBtn2"), "shift+Tab"), reversed(entry));
+
+    // Out of the grid from any cell with Ctrl+Tab either way; Enter on the
+    // current row loads that receipt as a click does.
+    QTableView* view = grid();
+    for (const auto& [keys, next] :
+         {std::pair{"ctrl+Tab", "BitBtn2"}, std::pair{"ctrl+shift+Tab", "Button4"}}) {
+        view->setFocus();
+        view->setCurrentIndex(view->model()->index(0, 2));
+        press(keys);
+        EXPECT_EQ(focused(), next) << keys;
+    }
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(0, 1));
+    press("Down");
+    EXPECT_EQ(text("Edit1"), "") << "moving the current row loads nothing";
+    press("Return");
+    EXPECT_EQ(text("Edit1"), "车票");
+
+    const QStringList search{"BitBtn2", "BitBtn3", "ListBox1", "ComboBox2", "Edit4", "Button5", "Memo1"};
+    click("BitBtn3");
+    EXPECT_EQ(walk(*window, find<QWidget>("BitBtn2"), "Tab"), search);
+    EXPECT_EQ(walk(*window, find<QWidget>("BitBtn2"), "shift+Tab"), reversed(search));
 }
