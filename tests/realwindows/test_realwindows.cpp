@@ -41,6 +41,55 @@ int centreOffset(const QWidget& window)
     return std::max(std::abs(offset.x()), std::abs(offset.y()));
 }
 
+// Keys pressed as a user presses them: through the X server to the window
+// that has the input focus.
+void press(const char* keys)
+{
+    QProcess::execute("xdotool", {"key", "--clearmodifiers", keys});
+    QTest::qWait(60);
+}
+
+// The control that has the focus; the edit part of a combo box counts as
+// the box.
+QString focused()
+{
+    QWidget* w = QApplication::focusWidget();
+    while (w && w->objectName().isEmpty())
+        w = w->parentWidget();
+    return w ? w->objectName() : QString();
+}
+
+// Presses `key` from `first` until the focus is back there: every control it
+// visits, in order, once (the grid's cells count as one).
+QStringList walk(QWidget& window, QWidget* first, const char* key)
+{
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    first->setFocus();
+    QTest::qWait(60);
+    QStringList order{focused()};
+    for (int i = 0; i < 60; ++i) {
+        press(key);
+        const QString now = focused();
+        if (now == order.front())
+            break;
+        if (now != order.back())
+            order.append(now);
+    }
+    return order;
+}
+
+QStringList reversed(QStringList order)
+{
+    std::reverse(order.begin() + 1, order.end());
+    return order;
+}
+
+bool haveXdotool()
+{
+    return !QStandardPaths::findExecutable("xdotool").isEmpty();
+}
+
 // The login dialog on a fresh store.
 class RealLoginTest : public StoreFixture
 {
@@ -60,9 +109,20 @@ TEST_F(RealLoginTest, LoginDialogHasItsOuterHeightsAndStandsInTheMiddle)
         << "the window manager adds a frame";
     EXPECT_EQ(login.frameGeometry().height(), 162);
     EXPECT_LE(centreOffset(login), 2) << "centred on the desktop";
+    const QStringList folded{"MaskEdit1", "BitBtn1", "BitBtn3"};
+    QWidget* password = child<QWidget>(login, "MaskEdit1");
+    if (haveXdotool()) {
+        EXPECT_EQ(walk(login, password, "Tab"), folded) << "folded-away fields take no focus";
+        EXPECT_EQ(walk(login, password, "shift+Tab"), reversed(folded));
+    }
     child<QAbstractButton>(login, "BitBtn3")->click();
     QTest::qWait(300);
     EXPECT_EQ(login.frameGeometry().height(), 315);
+    const QStringList unfolded{"MaskEdit1", "BitBtn1", "MaskEdit2", "MaskEdit3", "BitBtn2", "BitBtn3"};
+    if (haveXdotool()) {
+        EXPECT_EQ(walk(login, password, "Tab"), unfolded);
+        EXPECT_EQ(walk(login, password, "shift+Tab"), reversed(unfolded));
+    }
 }
 
 TEST(RealWindowTest, MainWindowSizesAndTheUnderlinedLinkOnTheScreen)
@@ -97,58 +157,14 @@ TEST(RealWindowTest, MainWindowSizesAndTheUnderlinedLinkOnTheScreen)
 
 namespace {
 
-// Keys pressed as a user presses them: through the X server to the window
-// that has the input focus.
 class RealKeyboardTest : public PageFixture
 {
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable("xdotool").isEmpty())
+        if (!haveXdotool())
             GTEST_SKIP() << "xdotool is not installed";
         PageFixture::SetUp();
-    }
-
-    static void press(const char* keys)
-    {
-        QProcess::execute("xdotool", {"key", "--clearmodifiers", keys});
-        QTest::qWait(60);
-    }
-
-    // The control that has the focus; the edit part of a combo box counts
-    // as the box.
-    static QString focused()
-    {
-        QWidget* w = QApplication::focusWidget();
-        while (w && w->objectName().isEmpty())
-            w = w->parentWidget();
-        return w ? w->objectName() : QString();
-    }
-
-    // Presses `key` from `first` until the focus is back there: every
-    // control it visits, in order, once (the grid's cells count as one).
-    static QStringList walk(QWidget& window, QWidget* first, const char* key)
-    {
-        window.activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
-        first->setFocus();
-        QTest::qWait(60);
-        QStringList order{focused()};
-        for (int i = 0; i < 60; ++i) {
-            press(key);
-            const QString now = focused();
-            if (now == order.front())
-                break;
-            if (now != order.back())
-                order.append(now);
-        }
-        return order;
-    }
-
-    static QStringList reversed(QStringList order)
-    {
-        std::reverse(order.begin() + 1, order.end());
-        return order;
     }
 };
 
