@@ -1,3 +1,4 @@
+#include "store/Schema.h"
 #include "tests/app/EntryFixture.h"
 #include "util/MessageBoxDialogs.h"
 
@@ -132,6 +133,24 @@ TEST_F(EntryPageTest, FailedImportStoresNothingAndKeepsTheFields)
     EXPECT_EQ(pictures(), QStringList{"00001.jpg"});
 }
 
+// Another copy of the program deleted the clicked receipt: the change is
+// stored nowhere, so it must say so, keep the fields and take its copy back.
+TEST_F(EntryPageTest, ChangeOfAReceiptDeletedElsewhereIsReportedAndKeepsTheFields)
+{
+    file("a", "one", "", photo("red.jpg"));
+    clickGridRow(0);
+    Connection other;
+    other.open(folder.file("pj.db"), schema::kStorePassword);
+    other.execute("delete from pj");
+    find<QLineEdit>("Edit1")->setText("changed");
+    find<QLineEdit>("Edit3")->setText(photo("blue.jpg", Qt::blue));
+    click("Button3");
+    EXPECT_EQ(dialogs.failures, QStringList{"ADOQuery1: Row cannot be located for updating. Some values may "
+                                            "have been changed since it was last read."});
+    EXPECT_EQ(text("Edit1"), "changed");
+    EXPECT_EQ(pictures(), QStringList{"00001.jpg"}) << "the change's picture copy is taken back";
+}
+
 TEST_F(EntryPageTest, RefusedReceiptTakesItsPictureCopyBack)
 {
     file(QString(51, u'类'), "t", "", photo("red.jpg"));
@@ -205,6 +224,40 @@ TEST_F(EntryPageTest, DropTakesTheFirstFileAndReportsUndecodableOnes)
     EXPECT_EQ(dialogs.failures, QStringList{"Unknown picture file extension (.txt)"})
         << "')' comes before '.'";
     EXPECT_TRUE(isRed(centreOf("Image2"))) << "the preview keeps its picture";
+}
+
+// A picture that no decoder takes, or that its decoder refuses, typed or
+// dropped, is refused by new and change with the decoder's words: filed, it
+// would never show. The field keeps the path.
+TEST_F(EntryPageTest, PictureTheProgramCannotShowIsNotFiled)
+{
+    const QString overwritten = photo("was-a-photo.jpg");
+    struct Case
+    {
+        QString path;
+        bool dropped;
+        QString failure;
+    };
+    for (const Case& c : std::vector<Case>{
+             {folder.write("scan.png", "\x89PNG\r\n"), false, "Unknown picture file extension (.png)"},
+             {folder.write("notes.jpg", "no picture"), false, "JPEG error #53."},
+             {folder.write("note.txt", "x"), true, "Unknown picture file extension (.txt)"},
+             {overwritten, true, "JPEG error #53."}}) {
+        dialogs.failures.clear();
+        if (c.dropped)
+            drop({c.path});
+        if (c.path == overwritten)
+            folder.write("was-a-photo.jpg", "replaced after the preview");
+        fill("a", "t", "d", c.path);
+        click("Button2");
+        click("Button3");
+        const QStringList expected(c.dropped && c.path != overwritten ? 3 : 2, c.failure);
+        EXPECT_EQ(dialogs.failures, expected) << c.path.toStdString();
+        EXPECT_EQ(gridRows(), 0) << c.path.toStdString();
+        EXPECT_TRUE(pictures().isEmpty()) << pictures().join(' ').toStdString();
+        EXPECT_EQ(text("Edit3"), c.path);
+        EXPECT_EQ(text("Edit1"), "t");
+    }
 }
 
 TEST_F(EntryPageTest, PictureDialogFillsThePictureFieldAndFiltersPictureTypes)
@@ -349,7 +402,9 @@ TEST_F(EntryPageTest, LostPictureKeepsItsNumberAndItsReceiptCanStillBeChanged)
 TEST_F(EntryPageTest, UndecodablePictureOnAGridClickLeavesTheStartPictureBeforeTheReport)
 {
     file("a", "red", "", photo("red.jpg", Qt::red));
-    file("a", "notes", "", folder.write("notes.jpg", "receipt notes, no picture"));
+    // Filed by another program: the program itself files no such picture.
+    folder.write("image/00002.jpg", "receipt notes, no picture");
+    window->ADOQuery1().appendRecord({std::nullopt, "a", "notes", "", "00002.jpg"});
     clickGridRow(0);
     ASSERT_TRUE(isRed(centreOf("Image2")));
     clickGridRow(1);
@@ -369,7 +424,11 @@ TEST_F(EntryPageTest, FullDiskDuringThePictureCopyIsReportedAndFilesNothing)
     ASSERT_EQ(::mount("tmpfs", at.constData(), "tmpfs", 0, "size=64k"), 0);
     const std::unique_ptr<const char, void (*)(const char*)> unmount(
         at.constData(), [](const char* a) { ::umount2(a, MNT_DETACH); });
-    file("a", "big", "", folder.write("big.jpg", QByteArray(1 << 20, 'x')));
+    const QString big = photo("big.jpg");
+    QFile padded(big);
+    ASSERT_TRUE(padded.open(QIODevice::Append) && padded.write(QByteArray(1 << 20, 'x')) == 1 << 20);
+    padded.close();
+    file("a", "big", "", big);
     ASSERT_EQ(dialogs.failures.size(), 1);
     EXPECT_TRUE(dialogs.failures[0].contains("No space left on device")) << dialogs.failures[0].toStdString();
     EXPECT_EQ(gridRows(), 0);
@@ -384,10 +443,14 @@ TEST_F(EntryPageTest, NoReceiptEverShowsAPictureFiledForAnother)
     QRandomGenerator random(20261209);
     std::map<QString, QByteArray> filedFor; // receipt id -> the bytes of its picture
     int sources = 0;
+    QByteArray sourceBytes; // of the last source made
     const auto newSource = [&] {
         ++sources;
-        return folder.write(QStringLiteral("src/%1.jpg").arg(sources),
-                            "picture " + QByteArray::number(sources));
+        const QString path =
+            photo(QStringLiteral("src/%1.jpg").arg(sources), QColor::fromRgb(random.generate()));
+        QFile made(path);
+        sourceBytes = made.open(QIODevice::ReadOnly) ? made.readAll() : QByteArray();
+        return path;
     };
     const auto ids = [&] {
         QStringList out;
@@ -407,7 +470,7 @@ TEST_F(EntryPageTest, NoReceiptEverShowsAPictureFiledForAnother)
             file("c", "t", "", source);
             for (const QString& added : ids())
                 if (!before.contains(added))
-                    filedFor[added] = "picture " + QByteArray::number(sources);
+                    filedFor[added] = sourceBytes;
             what = "file";
             break;
         }
@@ -418,7 +481,7 @@ TEST_F(EntryPageTest, NoReceiptEverShowsAPictureFiledForAnother)
                 find<QLineEdit>("Edit3")->setText(newSource());
                 click("Button3");
                 if (cell(row, 2) == QStringLiteral("changed %1").arg(step))
-                    filedFor[id] = "picture " + QByteArray::number(sources);
+                    filedFor[id] = sourceBytes;
             } else {
                 click("Button3");
             }
