@@ -103,8 +103,9 @@ void Form_main::Button2Click()
     requireShowablePicture(ui->Edit3->text());
     const QString category = ui->ComboBox1->currentText();
     QString copied;
-    const QString picture = importPicture(ui->Edit3->text(), pictureFolder(), namedInStore(m_connection),
-                                          &copied, m_pictureNumbers.get());
+    const QString picture =
+        importPicture(ui->Edit3->text(), pictureFolder(), namedInStore(m_connection, pictureFolder()),
+                      &copied, m_pictureNumbers.get());
     try {
         m_receipts.appendRecord({std::nullopt, category, ui->Edit1->text(), ui->Edit2->text(), picture});
     } catch (...) {
@@ -139,8 +140,8 @@ void Form_main::Button3Click()
         m_receipts.setFieldValue(kDescription, ui->Edit2->text());
         if (!keepPicture)
             m_receipts.setFieldValue(kPicture, importPicture(ui->Edit3->text(), pictureFolder(),
-                                                             namedInStore(m_connection), &copied,
-                                                             m_pictureNumbers.get()));
+                                                             namedInStore(m_connection, pictureFolder()),
+                                                             &copied, m_pictureNumbers.get()));
         m_receipts.post();
     } catch (...) {
         // Half a change must not be posted later by the next move of the grid.
@@ -161,7 +162,7 @@ void Form_main::Button4Click()
     const QString picture =
         m_receipts.recordCount() > 0 ? trimmed(m_receipts.fieldAsText(kPicture)) : QString();
     m_receipts.deleteRecord();
-    removeUnnamedPicture(picture, pictureFolder(), namedInStore(m_connection));
+    removeUnnamedPicture(picture, pictureFolder(), namedInStore(m_connection, pictureFolder()));
     resetEntryFields();
 }
 

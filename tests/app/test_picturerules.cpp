@@ -338,8 +338,9 @@ TEST_F(PictureDeleteTest, RemovesTheDeletedReceiptsPictureOnlyWhenNoOtherReceipt
         {"00001.jpg", {}, true},
         {"00001.jpg", {"00002.jpg"}, true},
         {"00001.jpg", {"00001.jpg"}, false},
-        {"00001.jpg", {" 00001.jpg\t"}, false}, // read back trimmed, as the display reads it
-        {"00001.jpg", {"00001.JPG"}, true},     // names are file names: letter case counts
+        {"00001.jpg", {" 00001.jpg\t"}, false},     // read back trimmed, as the display reads it
+        {"00001.jpg", {"00001.JPG"}, true},         // names are file names: letter case counts
+        {"00001.jpg", {"sub/../00001.jpg"}, false}, // the display reaches 00001.jpg through the folder part
         {"it's.jpg", {}, true},
         {"it's.jpg", {"it's.jpg"}, false},
         {"00003.jpg", {}, false}, // the file is lost already
@@ -359,7 +360,7 @@ TEST_F(PictureDeleteTest, RemovesTheDeletedReceiptsPictureOnlyWhenNoOtherReceipt
         QDir().mkpath(p.folder + "folder.jpg");
         const QStringList before = entries(p.folder);
 
-        EXPECT_EQ(removeUnnamedPicture(c.stored, p.folder, namedInStore(connection)), c.removed)
+        EXPECT_EQ(removeUnnamedPicture(c.stored, p.folder, namedInStore(connection, p.folder)), c.removed)
             << c.stored.toStdString() << " beside " << c.others.join(',').toStdString();
         QStringList expected = before;
         if (c.removed)
