@@ -390,7 +390,7 @@ TEST(PictureFolderNumbersTest, KeptNumbersAlwaysEqualAFreshListing)
     for (int step = 0; step < 3000; ++step) {
         const int n = 1 + std::rand() % 12;
         const int m = 1 + std::rand() % 12;
-        switch (std::rand() % 11) {
+        switch (std::rand() % 12) {
         case 0:
         case 1:
             ::close(::open(path(n).constData(), O_WRONLY | O_CREAT, 0644));
@@ -427,6 +427,23 @@ TEST(PictureFolderNumbersTest, KeptNumbersAlwaysEqualAFreshListing)
                 ::rename(folder.constData(), old.constData());
                 ::mkdir(folder.constData(), 0755);
                 ::close(::open(path(1 + std::rand() % 12).constData(), O_WRONLY | O_CREAT, 0644));
+            }
+            break;
+        case 10:
+            if (std::rand() % 40 == 0) {
+                // The folder's name becomes a link, or is pointed at another
+                // folder (ln -sfn): no notice reaches the watched folder.
+                ++replaced;
+                const QByteArray other = aside + QByteArray::number(replaced);
+                ::mkdir(other.constData(), 0755);
+                ::close(::open(other + "/" + numberedPictureName(1 + std::rand() % 12).toUtf8(),
+                               O_WRONLY | O_CREAT, 0644));
+                const QByteArray link = aside + "-link";
+                (void)::symlink(other.constData(), link.constData());
+                if (::rename(link.constData(), folder.chopped(1).constData()) != 0) {
+                    ::rename(folder.constData(), (other + "-was").constData());
+                    ::rename(link.constData(), folder.chopped(1).constData());
+                }
             }
             break;
         default:
