@@ -429,21 +429,14 @@ TEST(PictureFolderNumbersTest, KeptNumbersAlwaysEqualAFreshListing)
                 ::close(::open(path(1 + std::rand() % 12).constData(), O_WRONLY | O_CREAT, 0644));
             }
             break;
-        case 10:
+        case 10: // the name pointed at another folder (ln -sfn): the watched one sends no notice
             if (std::rand() % 40 == 0) {
-                // The folder's name becomes a link, or is pointed at another
-                // folder (ln -sfn): no notice reaches the watched folder.
-                ++replaced;
-                const QByteArray other = aside + QByteArray::number(replaced);
+                const QByteArray other = aside + QByteArray::number(++replaced), link = other + "-link";
                 ::mkdir(other.constData(), 0755);
-                ::close(::open(other + "/" + numberedPictureName(1 + std::rand() % 12).toUtf8(),
-                               O_WRONLY | O_CREAT, 0644));
-                const QByteArray link = aside + "-link";
                 (void)::symlink(other.constData(), link.constData());
-                if (::rename(link.constData(), folder.chopped(1).constData()) != 0) {
-                    ::rename(folder.constData(), (other + "-was").constData());
+                if (::rename(link.constData(), folder.chopped(1).constData()) != 0 &&
+                    ::rename(folder.constData(), (other + "-was").constData()) == 0)
                     ::rename(link.constData(), folder.chopped(1).constData());
-                }
             }
             break;
         default:

@@ -121,15 +121,10 @@ TEST(CrashTest, KillsWhileFilingAndDeletingLoseNothing)
     const QString folder = programFolder.path();
     QRandomGenerator random(20261209);
     std::map<QString, int> sourceOfContent;
-    // A picture the program can show (it files no other), padded past its end.
-    QByteArray picture;
-    {
-        QImage image(16, 16, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QBuffer buffer(&picture);
-        buffer.open(QIODevice::WriteOnly);
-        ASSERT_TRUE(image.save(&buffer, "JPEG"));
-    }
+    QByteArray picture; // one the program can show (it files no other), padded past its end
+    QBuffer buffer(&picture);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) &&
+                QImage(8, 8, QImage::Format_RGB32).save(&buffer, "JPEG"));
     for (int i = 0; i < kSources; ++i) {
         // Sizes up to a few megabytes, so that kills land inside copies too.
         QByteArray bytes(int(64 * 1024 + random.bounded(3 * 1024 * 1024)), Qt::Uninitialized);
