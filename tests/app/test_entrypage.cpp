@@ -131,20 +131,14 @@ TEST_F(EntryPageTest, FailedImportStoresNothingAndKeepsTheFields)
     clickGridRow(0);
     EXPECT_EQ(cell(0, 2), "打印纸") << "a change whose picture failed must not be posted later";
     EXPECT_EQ(pictures(), QStringList{"00001.jpg"});
-}
 
-// Another copy deleted the clicked receipt: the change is stored nowhere.
-TEST_F(EntryPageTest, ChangeOfAReceiptDeletedElsewhereIsReportedAndKeepsTheFields)
-{
-    file("a", "one", "", photo("red.jpg"));
-    clickGridRow(0);
-    Connection other;
+    Connection other; // another copy deletes the clicked receipt: the change is stored nowhere
     other.open(folder.file("pj.db"), schema::kStorePassword);
     other.execute("delete from pj");
-    fill("a", "changed", "", photo("blue.jpg", Qt::blue));
+    fill("a", "changed", "", photo("blue.jpg"));
     click("Button3");
-    EXPECT_EQ(dialogs.failures, QStringList{"ADOQuery1: Row cannot be located for updating. Some values may "
-                                            "have been changed since it was last read."});
+    EXPECT_EQ(dialogs.failures.last(), "ADOQuery1: Row cannot be located for updating. Some values may have "
+                                       "been changed since it was last read.");
     EXPECT_EQ(text("Edit1"), "changed");
     EXPECT_EQ(pictures(), QStringList{"00001.jpg"}) << "the change's copy is taken back";
 }
@@ -222,19 +216,17 @@ TEST_F(EntryPageTest, DropTakesTheFirstFileAndReportsUndecodableOnes)
     EXPECT_EQ(dialogs.failures, QStringList{"Unknown picture file extension (.txt)"})
         << "')' comes before '.'";
     EXPECT_TRUE(isRed(centreOf("Image2"))) << "the preview keeps its picture";
-    fill("a", "t", "", note);
-    click("Button2");
-    EXPECT_EQ(dialogs.failures.size(), 2) << "the refused picture is not filed either";
 }
 
-// A picture no decoder takes, or that its decoder refuses (typed, or changed
-// since its preview), is refused by new and change: filed, it would never show.
+// A picture no decoder takes, or that its decoder refused at the preview or
+// since, is refused by new and change: filed, it would never show.
 TEST_F(EntryPageTest, PictureTheProgramCannotShowIsNotFiled)
 {
     const QString replaced = photo("was.jpg");
-    drop({replaced});
-    folder.write("was.jpg", "replaced after the preview");
     for (const QString& path : {folder.write("scan.png", "png"), folder.write("notes.jpg", "no"), replaced}) {
+        drop({path});
+        if (path == replaced)
+            folder.write("was.jpg", "replaced after the preview");
         dialogs.failures.clear();
         fill("a", "t", "d", path);
         click("Button2");

@@ -54,8 +54,7 @@ TEST_F(MainWindowTest, PageButtonsSwitchPagesAndRefillBothCategoryLists)
     EXPECT_TRUE(dialogs.failures.isEmpty()) << dialogs.failures.join('\n').toStdString();
 }
 
-// Another program held the store locked at the first press: the next press
-// shows the rows.
+// The store locked by another program at the first press: the next one shows the rows.
 TEST_F(MainWindowTest, GridShowsTheRowsAtThePressAfterALockedOne)
 {
     Connection other;
@@ -67,7 +66,7 @@ TEST_F(MainWindowTest, GridShowsTheRowsAtThePressAfterALockedOne)
     EXPECT_EQ(dialogs.failures.size(), 1) << "the lock is reported";
     other.execute("commit");
     click("BitBtn2");
-    EXPECT_EQ(child<QTableView>(*window, "DBGrid1")->model()->rowCount(), 1);
+    EXPECT_EQ(find<QTableView>("DBGrid1")->model()->rowCount(), 1);
 }
 
 TEST_F(MainWindowTest, FileInPlaceOfThePictureFolderIsReportedAndLeavesTheStoreClosed)
