@@ -73,7 +73,14 @@ void DataSource::setShowing(bool showing)
     if (showing == m_showing)
         return;
     m_showing = showing;
-    resetAll();
+    try {
+        resetAll();
+    } catch (...) {
+        // The rows could not be counted (a store locked by another program):
+        // the grid stays empty, and the next showing counts again.
+        m_showing = !showing;
+        throw;
+    }
 }
 
 void DataSource::markCurrent(int row)

@@ -26,8 +26,44 @@ using schema::kTitle;
 void Form_main::showPictureInPreview(const QString& path)
 {
     const BusyCursor busy;
-    ui->Image2->setPicture(loadPicture(path, ui->Image2->size()));
+    ui->Image2->setPicture(loadAndRemember(path, ui->Image2->size()));
     ui->Image2->setAccessibleDescription(QFileInfo(path).fileName());
+}
+
+// Loads a picture for a box and keeps what the decoder said of the file.
+QImage Form_main::loadAndRemember(const QString& path, QSize box)
+{
+    const QFileInfo file(path);
+    PictureVerdict verdict{path, file.size(), file.lastModified().toMSecsSinceEpoch(), QString()};
+    try {
+        QImage picture = loadPicture(path, box);
+        m_lastLoad = std::move(verdict);
+        return picture;
+    } catch (const PictureError& e) {
+        verdict.failure = e.message();
+        m_lastLoad = std::move(verdict);
+        throw;
+    }
+}
+
+// A picture is filed only when the program can show it: a file that no
+// decoder takes, or that its decoder refused, would be filed as a receipt
+// whose picture never shows. The decoder's own failure is what the user
+// sees, as at the preview. A path that names no file is left to the import,
+// which says what is wrong with it.
+void Form_main::requireShowablePicture(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.isFile())
+        return;
+    if (m_lastLoad.path == path && m_lastLoad.size == file.size() &&
+        m_lastLoad.modified == file.lastModified().toMSecsSinceEpoch()) {
+        if (!m_lastLoad.failure.isEmpty())
+            throw PictureError(m_lastLoad.failure);
+        return;
+    }
+    const BusyCursor busy;
+    loadAndRemember(path, ui->Image2->size());
 }
 
 void Form_main::resetEntryFields()
@@ -64,10 +100,12 @@ void Form_main::Button2Click()
         m_dialogs.info(QStringLiteral("项目信息不全，请填写。"));
         return;
     }
+    requireShowablePicture(ui->Edit3->text());
     const QString category = ui->ComboBox1->currentText();
     QString copied;
-    const QString picture = importPicture(ui->Edit3->text(), pictureFolder(), namedInStore(m_connection),
-                                          &copied, m_pictureNumbers.get());
+    const QString picture =
+        importPicture(ui->Edit3->text(), pictureFolder(), namedInStore(m_connection, pictureFolder()),
+                      &copied, m_pictureNumbers.get());
     try {
         m_receipts.appendRecord({std::nullopt, category, ui->Edit1->text(), ui->Edit2->text(), picture});
     } catch (...) {
@@ -88,19 +126,22 @@ void Form_main::Button3Click()
 {
     if (!m_dialogs.yesNo(QStringLiteral("确定要修改原来的票据内容？")))
         return;
+    // The path that the grid click built for this very receipt keeps the
+    // stored name as it is, file or no file: a receipt whose picture was
+    // lost can still have its title corrected.
+    const bool keepPicture = clickedPictureStillShown();
+    if (!keepPicture)
+        requireShowablePicture(ui->Edit3->text());
     m_receipts.edit();
     QString copied;
     try {
         m_receipts.setFieldValue(kCategory, ui->ComboBox1->currentText());
         m_receipts.setFieldValue(kTitle, ui->Edit1->text());
         m_receipts.setFieldValue(kDescription, ui->Edit2->text());
-        // The path that the grid click built for this very receipt keeps the
-        // stored name as it is, file or no file: a receipt whose picture was
-        // lost can still have its title corrected.
-        if (!clickedPictureStillShown())
+        if (!keepPicture)
             m_receipts.setFieldValue(kPicture, importPicture(ui->Edit3->text(), pictureFolder(),
-                                                             namedInStore(m_connection), &copied,
-                                                             m_pictureNumbers.get()));
+                                                             namedInStore(m_connection, pictureFolder()),
+                                                             &copied, m_pictureNumbers.get()));
         m_receipts.post();
     } catch (...) {
         // Half a change must not be posted later by the next move of the grid.
@@ -121,7 +162,7 @@ void Form_main::Button4Click()
     const QString picture =
         m_receipts.recordCount() > 0 ? trimmed(m_receipts.fieldAsText(kPicture)) : QString();
     m_receipts.deleteRecord();
-    removeUnnamedPicture(picture, pictureFolder(), namedInStore(m_connection));
+    removeUnnamedPicture(picture, pictureFolder(), namedInStore(m_connection, pictureFolder()));
     resetEntryFields();
 }
 
@@ -151,7 +192,7 @@ void Form_main::displayStoredPicture(const QString& path, ImageBox& box)
     if (fileExists(path)) {
         const BusyCursor busy;
         try {
-            box.setPicture(loadPicture(path, box.size()));
+            box.setPicture(loadAndRemember(path, box.size()));
         } catch (...) {
             box.setPicture(m_startPicture);
             throw;

@@ -78,6 +78,8 @@ private:
     void moveGridByWheel(const QWheelEvent& wheel);
     void connectHandlers();
     void showPictureInPreview(const QString& path);
+    QImage loadAndRemember(const QString& path, QSize box);
+    void requireShowablePicture(const QString& path);
     void resetEntryFields();
     void preparePictureNumbers();
 
@@ -113,6 +115,17 @@ private:
     // id) it was built for.
     QString m_clickedPicturePath;
     QString m_clickedReceipt;
+    // What the last load on the entry page made of a picture file (the
+    // decoder's failure, or none), for the file as it was then: filing that
+    // file takes the verdict instead of decoding it again.
+    struct PictureVerdict
+    {
+        QString path;
+        qint64 size = -1;
+        qint64 modified = 0;
+        QString failure;
+    };
+    PictureVerdict m_lastLoad;
     // Wheel turns in the grid that have not yet made a whole notch.
     int m_wheelRemainder = 0;
 };

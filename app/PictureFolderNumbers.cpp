@@ -72,6 +72,10 @@ PictureFolderNumbers::~PictureFolderNumbers()
 
 const FolderNumbers& PictureFolderNumbers::current()
 {
+    if (m_watch >= 0 && !stillWatched()) {
+        unwatch();
+        m_known = false;
+    }
     if (m_known && readNotices())
         return m_numbers;
     // The watch comes first, so that whatever changes while the folder is
@@ -94,11 +98,28 @@ bool PictureFolderNumbers::watch()
         m_notices = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_notices < 0)
         return false;
-    if (m_watch < 0)
+    if (m_watch < 0) {
+        // Taken before the watch: should the path change in between, the
+        // next look finds it changed and lists again.
+        struct stat info;
+        const bool found = ::stat(QFile::encodeName(m_folder).constData(), &info) == 0;
+        m_device = found ? quint64(info.st_dev) : 0;
+        m_inode = found ? quint64(info.st_ino) : 0;
         m_watch = ::inotify_add_watch(m_notices, QFile::encodeName(m_folder).constData(),
                                       IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
                                           IN_MOVE_SELF | IN_ONLYDIR);
+    }
     return m_watch >= 0;
+}
+
+// Whether the path still leads to the folder being watched. A link pointed
+// at another folder sends no notice: the watch follows the folder, not the
+// path.
+bool PictureFolderNumbers::stillWatched() const
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(m_folder).constData(), &info) == 0 && quint64(info.st_dev) == m_device &&
+           quint64(info.st_ino) == m_inode;
 }
 
 void PictureFolderNumbers::unwatch()
@@ -185,6 +206,11 @@ bool PictureFolderNumbers::watch()
 void PictureFolderNumbers::unwatch() {}
 
 bool PictureFolderNumbers::readNotices(bool)
+{
+    return false;
+}
+
+bool PictureFolderNumbers::stillWatched() const
 {
     return false;
 }

@@ -43,7 +43,9 @@ private:
 // one receipt after another. The system's change notices for the folder
 // (inotify) tell which names changed since; each is looked at again. When
 // the notices cannot tell (none could be had, more arrived than the system
-// keeps, the folder itself was moved or removed), the folder is listed anew.
+// keeps, the folder itself was moved or removed, or the path now leads to
+// another folder, as when it is a link pointed elsewhere), the folder is
+// listed anew.
 //
 // Only which number is the lowest free one rests on this: a name is always
 // tested on its own before a picture goes there, and never replaces a file.
@@ -66,11 +68,14 @@ public:
 private:
     bool watch();
     bool readNotices(bool apply = true);
+    bool stillWatched() const;
     void unwatch();
 
     QString m_folder;
     int m_notices = -1;
     int m_watch = -1;
+    // The folder watched (device and inode), as the path led when the watch began.
+    quint64 m_device = 0, m_inode = 0;
     bool m_known = false;
     int m_listings = 0;
     FolderNumbers m_numbers;

@@ -218,11 +218,11 @@ QString importPicture(const QString& chosen, const QString& pictureFolder, const
     throw failed(partial, EEXIST);
 }
 
-PictureNamed namedInStore(Connection& connection)
+PictureNamed namedInStore(Connection& connection, const QString& pictureFolder)
 {
     // One reader for the whole decision: a search of a free number asks
     // about many names that lie close together.
-    auto names = std::make_shared<PictureNames>(connection);
+    auto names = std::make_shared<PictureNames>(connection, pictureFolder);
     return [names](std::string_view name) { return names->named(name); };
 }
 

@@ -33,10 +33,11 @@ QString numberedPictureName(qint64 number);
 // trimmed, in UTF-8).
 using PictureNamed = std::function<bool(std::string_view utf8Name)>;
 
-// Asks the receipts in the store. Make one per decision: it answers for the
+// Asks the receipts in the store, whose pictures lie in `pictureFolder`
+// (which ends with a separator). Make one per decision: it answers for the
 // store as it was when first asked. Throws StoreError when the store cannot
 // be read.
-PictureNamed namedInStore(Connection& connection);
+PictureNamed namedInStore(Connection& connection, const QString& pictureFolder);
 
 // The picture rule of a delete: after the receipt that stored the picture
 // name `stored` (trimmed) is gone, its picture file is removed from the

@@ -73,7 +73,8 @@ void createStore(const QString& programFolder, const QString& storePath)
                    vorndata::execute(ddl, schema::kCreateCategories) &&
                    vorndata::execute(ddl, schema::kCreateReceipts) &&
                    vorndata::execute(ddl, schema::kCreateNumberIndex) &&
-                   vorndata::execute(ddl, schema::kCreatePictureIndex);
+                   vorndata::execute(ddl, schema::kCreatePictureIndex) &&
+                   vorndata::execute(ddl, schema::kCreatePicturePathIndex);
     }
     // A store that another start put in place meanwhile is kept as it is.
     if (!complete || moveWithoutReplacing(temporary, storePath) != 0)
@@ -112,6 +113,7 @@ void bootstrapStore(const QString& programFolder, Connection& connection, Record
         ddl.setConnection(&connection);
         vorndata::execute(ddl, schema::kCreateNumberIndex);
         vorndata::execute(ddl, schema::kCreatePictureIndex);
+        vorndata::execute(ddl, schema::kCreatePicturePathIndex);
     }
     vorndata::openTable(receipts, schema::kReceipts);
     vorndata::openTable(categories, schema::kCategories);

@@ -4,6 +4,7 @@
 #include "store/Schema.h"
 #include "store/Statement.h"
 
+#include <QFileInfo>
 #include <algorithm>
 
 namespace qb {
@@ -35,6 +36,25 @@ std::string trimmedValue(const Statement& q)
 
 constexpr int kMostStretchRows = 4096;
 
+// The name in the picture folder (`canonicalFolder`, resolved) of the file
+// that the display opens for the stored value `value` (trimmed): the picture
+// folder's path followed by the value, which the system resolves through the
+// folders it names as they are now, links and ".." included. Empty when that
+// file lies elsewhere, or is a folder.
+std::string nameReached(const std::string& value, const QString& pictureFolder,
+                        const QString& canonicalFolder)
+{
+    const QString path = pictureFolder + QString::fromUtf8(value.data(), qsizetype(value.size()));
+    const qsizetype slash = path.lastIndexOf(u'/');
+    const QString name = path.mid(slash + 1);
+    if (canonicalFolder.isEmpty() || name.isEmpty() || name == u"." || name == u"..")
+        return {};
+    if (QFileInfo(path.left(slash + 1)).canonicalFilePath() != canonicalFolder)
+        return {};
+    const QByteArray utf8 = name.toUtf8();
+    return std::string(utf8.constData(), size_t(utf8.size()));
+}
+
 } // namespace
 
 // Texts below "!" start with a blank or a control character; numbers sort
@@ -45,6 +65,14 @@ void PictureNames::readOddValues()
                                            .arg(schema::kPicture, schema::kReceipts));
     while (q.step())
         m_odd.insert(trimmedValue(q));
+    // Values with a folder part are few, and an index of their own
+    // (schema::kCreatePicturePathIndex) finds them without reading the rest.
+    Statement paths(m_connection.handle(), QStringLiteral("select %1 from %2 where instr(%1, '/') > 0")
+                                               .arg(schema::kPicture, schema::kReceipts));
+    const QString canonicalFolder = QFileInfo(m_folder).canonicalFilePath();
+    while (paths.step())
+        if (std::string name = nameReached(trimmedValue(paths), m_folder, canonicalFolder); !name.empty())
+            m_odd.insert(std::move(name));
     m_oddRead = true;
 }
 

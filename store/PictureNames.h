@@ -17,14 +17,20 @@ class Connection;
 // thousands of lost pictures in a row costs a few reads, not thousands.
 //
 // Names are compared as UTF-8 bytes; a stored value that is no valid UTF-8
-// compares as the text the display makes of it.
+// compares as the text the display makes of it. A value with a folder part
+// names the file that the display reaches through it from the picture
+// folder `pictureFolder` (with its trailing separator): "./00002.jpg" names
+// 00002.jpg.
 //
-// An instance answers for the store as it was when asked; make one per
-// decision, not one to keep.
+// An instance answers for the store (and the folders) as they were when
+// asked; make one per decision, not one to keep.
 class PictureNames
 {
 public:
-    explicit PictureNames(Connection& connection) : m_connection(connection) {}
+    PictureNames(Connection& connection, QString pictureFolder)
+        : m_connection(connection), m_folder(std::move(pictureFolder))
+    {
+    }
 
     // Whether some receipt names `name`. Throws StoreError when the store
     // cannot be read.
@@ -40,8 +46,10 @@ private:
     void readStretchFrom(std::string_view from);
 
     Connection& m_connection;
+    QString m_folder;
     // Values that sort apart from the name they trim to: those that start
-    // with a blank or a control character, and values that are no text.
+    // with a blank or a control character, values that are no text, and the
+    // names that values with a folder part reach.
     bool m_oddRead = false;
     NameSet m_odd;
     // The stretch of the index read last: every value from m_from up to

@@ -22,6 +22,8 @@ const QString kNoCurrent = QStringLiteral(
     "current record");
 const QString kNotEditing = QStringLiteral("Dataset not in edit or insert mode");
 const QString kReadOnly = QStringLiteral("This record set cannot be updated");
+const QString kRowGone = QStringLiteral(
+    "Row cannot be located for updating. Some values may have been changed since it was last read");
 
 using Row = std::vector<QVariant>;
 
@@ -559,6 +561,10 @@ void RecordSet::post()
                 st.bind(bindIndex++, textOf(values[i]));
         st.bind(bindIndex, c.keys->at(size_t(c.current)));
         st.step();
+        // Another program may have deleted the row since it was read: a
+        // change that reached no row is not stored, and must not look so.
+        if (c.connection->changes() == 0)
+            fail(kRowGone);
     }
     c.edit.end();
     c.forgetRows();

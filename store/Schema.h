@@ -41,6 +41,10 @@ inline const QString kCreateReceipts = QStringLiteral(
 inline const QString kCreateNumberIndex = QStringLiteral("create index if not exists pj_id_order on pj(ID)");
 inline const QString kCreatePictureIndex =
     QStringLiteral("create index if not exists pj_picture on pj(图片)");
+// The few picture names with a folder part (written by another program),
+// which may lead the display back into the picture folder.
+inline const QString kCreatePicturePathIndex =
+    QStringLiteral("create index if not exists pj_picture_path on pj(图片) where instr(图片, '/') > 0");
 
 inline const QString kCreatePasswords = QStringLiteral("create table pass(mm char(50))");
 

@@ -1,3 +1,4 @@
+#include "store/Schema.h"
 #include "tests/app/EntryFixture.h"
 #include "util/MessageBoxDialogs.h"
 
@@ -163,6 +164,16 @@ TEST_F(EntryPageTest, FailedImportStoresNothingAndKeepsTheFields)
     clickGridRow(0);
     EXPECT_EQ(cell(0, 2), "打印纸") << "a change whose picture failed must not be posted later";
     EXPECT_EQ(pictures(), QStringList{"00001.jpg"});
+
+    Connection other; // another copy deletes the clicked receipt: the change is stored nowhere
+    other.open(folder.file("pj.db"), schema::kStorePassword);
+    other.execute("delete from pj");
+    fill("a", "changed", "", photo("blue.jpg"));
+    click("Button3");
+    EXPECT_EQ(dialogs.failures.last(), "ADOQuery1: Row cannot be located for updating. Some values may have "
+                                       "been changed since it was last read.");
+    EXPECT_EQ(text("Edit1"), "changed");
+    EXPECT_EQ(pictures(), QStringList{"00001.jpg"}) << "the change's copy is taken back";
 }
 
 TEST_F(EntryPageTest, RefusedReceiptTakesItsPictureCopyBack)
@@ -238,6 +249,26 @@ TEST_F(EntryPageTest, DropTakesTheFirstFileAndReportsUndecodableOnes)
     EXPECT_EQ(dialogs.failures, QStringList{"Unknown picture file extension (.txt)"})
         << "')' comes before '.'";
     EXPECT_TRUE(isRed(centreOf("Image2"))) << "the preview keeps its picture";
+}
+
+// A picture no decoder takes, or that its decoder refused at the preview or
+// since, is refused by new and change: filed, it would never show.
+TEST_F(EntryPageTest, PictureTheProgramCannotShowIsNotFiled)
+{
+    const QString replaced = photo("was.jpg");
+    for (const QString& path : {folder.write("scan.png", "png"), folder.write("notes.jpg", "no"), replaced}) {
+        drop({path});
+        if (path == replaced)
+            folder.write("was.jpg", "replaced after the preview");
+        dialogs.failures.clear();
+        fill("a", "t", "d", path);
+        click("Button2");
+        click("Button3");
+        const QString failure =
+            path.endsWith("png") ? "Unknown picture file extension (.png)" : "JPEG error #53.";
+        EXPECT_EQ(dialogs.failures, QStringList(2, failure));
+        EXPECT_TRUE(gridRows() == 0 && pictures().isEmpty() && text("Edit3") == path) << path.toStdString();
+    }
 }
 
 TEST_F(EntryPageTest, PictureDialogFillsThePictureFieldAndFiltersPictureTypes)
@@ -382,7 +413,9 @@ TEST_F(EntryPageTest, LostPictureKeepsItsNumberAndItsReceiptCanStillBeChanged)
 TEST_F(EntryPageTest, UndecodablePictureOnAGridClickLeavesTheStartPictureBeforeTheReport)
 {
     file("a", "red", "", photo("red.jpg", Qt::red));
-    file("a", "notes", "", folder.write("notes.jpg", "receipt notes, no picture"));
+    // Filed by another program: the program itself files no such picture.
+    folder.write("image/00002.jpg", "receipt notes, no picture");
+    window->ADOQuery1().appendRecord({std::nullopt, "a", "notes", "", "00002.jpg"});
     clickGridRow(0);
     ASSERT_TRUE(isRed(centreOf("Image2")));
     clickGridRow(1);
@@ -402,7 +435,9 @@ TEST_F(EntryPageTest, FullDiskDuringThePictureCopyIsReportedAndFilesNothing)
     ASSERT_EQ(::mount("tmpfs", at.constData(), "tmpfs", 0, "size=64k"), 0);
     const std::unique_ptr<const char, void (*)(const char*)> unmount(
         at.constData(), [](const char* a) { ::umount2(a, MNT_DETACH); });
-    file("a", "big", "", folder.write("big.jpg", QByteArray(1 << 20, 'x')));
+    QFile red(photo("red.jpg"));
+    ASSERT_TRUE(red.open(QIODevice::ReadOnly));
+    file("a", "big", "", folder.write("big.jpg", red.readAll() + QByteArray(1 << 20, 'x')));
     ASSERT_EQ(dialogs.failures.size(), 1);
     EXPECT_TRUE(dialogs.failures[0].contains("No space left on device")) << dialogs.failures[0].toStdString();
     EXPECT_EQ(gridRows(), 0);
@@ -417,10 +452,14 @@ TEST_F(EntryPageTest, NoReceiptEverShowsAPictureFiledForAnother)
     QRandomGenerator random(20261209);
     std::map<QString, QByteArray> filedFor; // receipt id -> the bytes of its picture
     int sources = 0;
+    QByteArray sourceBytes; // of the last source made
     const auto newSource = [&] {
         ++sources;
-        return folder.write(QStringLiteral("src/%1.jpg").arg(sources),
-                            "picture " + QByteArray::number(sources));
+        const QString path =
+            photo(QStringLiteral("src/%1.jpg").arg(sources), QColor::fromRgb(random.generate()));
+        QFile made(path);
+        sourceBytes = made.open(QIODevice::ReadOnly) ? made.readAll() : QByteArray();
+        return path;
     };
     const auto ids = [&] {
         QStringList out;
@@ -440,7 +479,7 @@ TEST_F(EntryPageTest, NoReceiptEverShowsAPictureFiledForAnother)
             file("c", "t", "", source);
             for (const QString& added : ids())
                 if (!before.contains(added))
-                    filedFor[added] = "picture " + QByteArray::number(sources);
+                    filedFor[added] = sourceBytes;
             what = "file";
             break;
         }
@@ -451,7 +490,7 @@ TEST_F(EntryPageTest, NoReceiptEverShowsAPictureFiledForAnother)
                 find<QLineEdit>("Edit3")->setText(newSource());
                 click("Button3");
                 if (cell(row, 2) == QStringLiteral("changed %1").arg(step))
-                    filedFor[id] = "picture " + QByteArray::number(sources);
+                    filedFor[id] = sourceBytes;
             } else {
                 click("Button3");
             }

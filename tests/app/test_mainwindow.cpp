@@ -1,9 +1,11 @@
 #include "controls/ImageBox.h"
+#include "store/Schema.h"
 #include "tests/app/MainWindowFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
+#include <QTableView>
 
 using namespace qb;
 using namespace qb::test;
@@ -50,6 +52,21 @@ TEST_F(MainWindowTest, PageButtonsSwitchPagesAndRefillBothCategoryLists)
     EXPECT_EQ(find<QComboBox>("ComboBox2")->currentText(), "kept");
     EXPECT_EQ(find<ImageBox>("Image3")->picture(), window->startPicture());
     EXPECT_TRUE(dialogs.failures.isEmpty()) << dialogs.failures.join('\n').toStdString();
+}
+
+// The store locked by another program at the first press: the next one shows the rows.
+TEST_F(MainWindowTest, GridShowsTheRowsAtThePressAfterALockedOne)
+{
+    Connection other;
+    other.open(folder.file("pj.db"), schema::kStorePassword);
+    other.execute("insert into pj(类别) values('a')");
+    start(); // a record set that has not counted its rows yet
+    other.execute("begin exclusive");
+    click("BitBtn2");
+    EXPECT_EQ(dialogs.failures.size(), 1) << "the lock is reported";
+    other.execute("commit");
+    click("BitBtn2");
+    EXPECT_EQ(find<QTableView>("DBGrid1")->model()->rowCount(), 1);
 }
 
 TEST_F(MainWindowTest, FileInPlaceOfThePictureFolderIsReportedAndLeavesTheStoreClosed)

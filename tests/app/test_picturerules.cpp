@@ -338,8 +338,9 @@ TEST_F(PictureDeleteTest, RemovesTheDeletedReceiptsPictureOnlyWhenNoOtherReceipt
         {"00001.jpg", {}, true},
         {"00001.jpg", {"00002.jpg"}, true},
         {"00001.jpg", {"00001.jpg"}, false},
-        {"00001.jpg", {" 00001.jpg\t"}, false}, // read back trimmed, as the display reads it
-        {"00001.jpg", {"00001.JPG"}, true},     // names are file names: letter case counts
+        {"00001.jpg", {" 00001.jpg\t"}, false},     // read back trimmed, as the display reads it
+        {"00001.jpg", {"00001.JPG"}, true},         // names are file names: letter case counts
+        {"00001.jpg", {"sub/../00001.jpg"}, false}, // the display reaches 00001.jpg through the folder part
         {"it's.jpg", {}, true},
         {"it's.jpg", {"it's.jpg"}, false},
         {"00003.jpg", {}, false}, // the file is lost already
@@ -359,7 +360,7 @@ TEST_F(PictureDeleteTest, RemovesTheDeletedReceiptsPictureOnlyWhenNoOtherReceipt
         QDir().mkpath(p.folder + "folder.jpg");
         const QStringList before = entries(p.folder);
 
-        EXPECT_EQ(removeUnnamedPicture(c.stored, p.folder, namedInStore(connection)), c.removed)
+        EXPECT_EQ(removeUnnamedPicture(c.stored, p.folder, namedInStore(connection, p.folder)), c.removed)
             << c.stored.toStdString() << " beside " << c.others.join(',').toStdString();
         QStringList expected = before;
         if (c.removed)
@@ -389,7 +390,7 @@ TEST(PictureFolderNumbersTest, KeptNumbersAlwaysEqualAFreshListing)
     for (int step = 0; step < 3000; ++step) {
         const int n = 1 + std::rand() % 12;
         const int m = 1 + std::rand() % 12;
-        switch (std::rand() % 11) {
+        switch (std::rand() % 12) {
         case 0:
         case 1:
             ::close(::open(path(n).constData(), O_WRONLY | O_CREAT, 0644));
@@ -426,6 +427,16 @@ TEST(PictureFolderNumbersTest, KeptNumbersAlwaysEqualAFreshListing)
                 ::rename(folder.constData(), old.constData());
                 ::mkdir(folder.constData(), 0755);
                 ::close(::open(path(1 + std::rand() % 12).constData(), O_WRONLY | O_CREAT, 0644));
+            }
+            break;
+        case 10: // the name pointed at another folder (ln -sfn): the watched one sends no notice
+            if (std::rand() % 40 == 0) {
+                const QByteArray other = aside + QByteArray::number(++replaced), link = other + "-link";
+                ::mkdir(other.constData(), 0755);
+                (void)::symlink(other.constData(), link.constData());
+                if (::rename(link.constData(), folder.chopped(1).constData()) != 0 &&
+                    ::rename(folder.constData(), (other + "-was").constData()) == 0)
+                    ::rename(link.constData(), folder.chopped(1).constData());
             }
             break;
         default:

@@ -1,9 +1,10 @@
 // The index-walking answer to "does a receipt name this picture?" against
-// the obvious one: every stored value, trimmed, compared.
+// the obvious one: every stored value, trimmed, opened as the display opens it.
 #include "store/PictureNames.h"
 #include "tests/store/StoreFixture.h"
 #include "util/Trim.h"
 
+#include <QDir>
 #include <QRandomGenerator>
 #include <sqlcipher/sqlite3.h>
 
@@ -44,15 +45,21 @@ protected:
 
     bool namedByEveryRow(const QString& name)
     {
+        const QString file = QFileInfo(pictures + name).canonicalFilePath();
         sqlite3_stmt* q = nullptr;
         sqlite3_prepare_v2(connection.handle(), "select 图片 from pj", -1, &q, nullptr);
         bool found = false;
         while (!found && sqlite3_step(q) == SQLITE_ROW)
-            found = trimmed(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)),
-                                              sqlite3_column_bytes(q, 0))) == name;
+            found =
+                QFileInfo(pictures +
+                          trimmed(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(q, 0)),
+                                                    sqlite3_column_bytes(q, 0))))
+                    .canonicalFilePath() == file;
         sqlite3_finalize(q);
         return found;
     }
+
+    QString pictures = folder.file("image/");
 };
 
 QString numbered(int n)
@@ -63,10 +70,18 @@ QString numbered(int n)
 TEST_F(PictureNamesTest, AnswersAsTheTrimmedComparisonOfEveryStoredValue)
 {
     QRandomGenerator random(2024);
+    // A file for each name asked about, for the oracle to open; folder parts
+    // that lead back into the picture folder, and some that do not.
+    for (int n = 1; n <= 420; ++n)
+        folder.write("image/" + numbered(n), "x");
+    QDir().mkpath(pictures + "sub");
+    QFile::link(".", pictures + "self");
+    QFile::link("/", pictures + "away");
+    const QStringList ways{"./", "sub/../", "nosuch/../", "/", "../image/", "self/", "sub/", "away/../"};
     sqlite3_exec(connection.handle(), "begin", nullptr, nullptr, nullptr);
     for (int i = 0; i < 600; ++i) {
         const QString name = numbered(int(random.bounded(1, 400)));
-        switch (random.bounded(10)) {
+        switch (random.bounded(11)) {
         case 0:
             insert(u' ' + name);
             break;
@@ -91,6 +106,9 @@ TEST_F(PictureNamesTest, AnswersAsTheTrimmedComparisonOfEveryStoredValue)
         case 7:
             insertBytes("\xff" + name.toUtf8() + "\xc3");
             break; // no UTF-8: shown with replacement characters
+        case 8:
+            insert(ways[random.bounded(ways.size())] + name + u' ');
+            break;
         default:
             insert(name);
             break;
@@ -104,15 +122,16 @@ TEST_F(PictureNamesTest, AnswersAsTheTrimmedComparisonOfEveryStoredValue)
     sqlite3_exec(connection.handle(), "commit", nullptr, nullptr, nullptr);
 
     // The way a free number is looked for: one reader, names in order.
-    PictureNames walking(connection);
+    PictureNames walking(connection, pictures);
     for (int n = 1; n <= 420; ++n)
         ASSERT_EQ(walking.named(numbered(n)), namedByEveryRow(numbered(n))) << "in order: " << n;
     // And one question at a time, anywhere.
-    PictureNames jumping(connection);
+    PictureNames jumping(connection, pictures);
     for (int i = 0; i < 300; ++i) {
         const QString name = numbered(int(random.bounded(1, 420)));
         ASSERT_EQ(jumping.named(name), namedByEveryRow(name)) << "jumping: " << name.toStdString();
-        ASSERT_EQ(PictureNames(connection).named(name), namedByEveryRow(name)) << name.toStdString();
+        ASSERT_EQ(PictureNames(connection, pictures).named(name), namedByEveryRow(name))
+            << name.toStdString();
     }
 }
 
