@@ -9,6 +9,7 @@
 #include "store/StoreError.h"
 #include "util/Trim.h"
 
+#include <QtGlobal>
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -66,6 +67,9 @@ QString rowQuery(const char* tail)
            QLatin1String(tail);
 }
 
+// What search() says when the copy cannot be had for its size.
+const char* const kTooMuchText = "too much text to keep in memory";
+
 } // namespace
 
 ReceiptIndex::ReceiptIndex(Connection& connection, size_t mostFoldedBytes)
@@ -73,7 +77,7 @@ ReceiptIndex::ReceiptIndex(Connection& connection, size_t mostFoldedBytes)
 {
     const std::string receipts = schema::kReceipts.toStdString();
     m_watch = m_connection.watchRows([this, receipts](std::string_view table, long long id) {
-        if ((m_loaded || m_loading) && table == receipts)
+        if ((m_state == State::Reading || m_state == State::Complete) && table == receipts)
             m_changed.push_back(id);
     });
 }
@@ -105,8 +109,7 @@ size_t ReceiptIndex::memoryBytes() const
 void ReceiptIndex::forget()
 {
     changing();
-    m_loaded = false;
-    m_loading = false;
+    m_state = State::Empty;
     m_changed.clear();
     m_rows = {};
     m_folded = {};
@@ -160,76 +163,115 @@ ReceiptIndex::Row ReceiptIndex::makeRow(std::int64_t id, const unsigned char* ca
         m_titles.append(shown.constData(), size_t(shown.size()));
     }
     if (m_folded.size() > m_mostFoldedBytes || m_titles.size() > m_mostFoldedBytes)
-        throw TooLarge();
+        throw Outgrown();
     return row;
 }
 
-void ReceiptIndex::load()
+// What each state holds (ReceiptIndex.h); checked where the state matters.
+bool ReceiptIndex::holdsState() const
 {
-    forget();
-    ++m_loads;
-    sqlite3* db = m_connection.handle();
-    // One read of the file: the version belongs to exactly the rows read.
-    const bool own = sqlite3_get_autocommit(db) != 0;
-    if (own)
-        Statement(db, QStringLiteral("begin")).step();
-    try {
-        m_dataVersion = m_connection.dataVersion();
-        // Room for everything at once: growing by copies would for a moment
-        // hold the copy twice, and room never written takes no memory.
-        const auto number = [db](const QString& sql) {
-            Statement q(db, sql);
-            return q.step() ? q.integer(0) : 0;
-        };
-        const sqlite3_int64 storeBytes =
-            number(QStringLiteral("PRAGMA page_count")) * number(QStringLiteral("PRAGMA page_size"));
-        // Numbers are the peer's to choose and need not be dense: the rows
-        // are counted, not numbered.
-        m_rows.reserve(size_t(std::clamp<sqlite3_int64>(
-            number(QStringLiteral("select count(*) from ") + schema::kReceipts), 0, 1 << 26)));
-        m_folded.reserve(size_t(std::clamp<sqlite3_int64>(storeBytes, 0, sqlite3_int64(m_mostFoldedBytes))));
-        Statement all(db, rowQuery("order by rowid"));
-        readAll(all);
-        if (own)
-            Statement(db, QStringLiteral("commit")).step();
-    } catch (...) {
-        // Whatever failed, the connection must not stay inside this read.
-        if (own && !sqlite3_get_autocommit(db))
-            sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
-        forget();
-        throw;
+    const bool nothing = m_rows.empty() && m_folded.empty() && m_titles.empty() && m_changed.empty() &&
+                         m_categoryNumbers.empty() && m_inOrder && m_unused == 0;
+    switch (m_state) {
+    case State::Empty:
+    case State::TooLarge:
+        return nothing;
+    case State::Reading:
+        // Rows this connection wrote are read again once the copy is complete.
+        return m_inOrder && m_unused == 0 && (m_rows.empty() || m_rows.back().id == m_readUpTo);
+    case State::Complete:
+        return true;
     }
-    m_session = m_connection.session();
-    m_unreported = m_connection.totalChanges() - m_connection.reportedChanges();
-    m_loaded = true;
-    m_restarts = 0;
+    return false;
 }
 
-// The copy a slice at a time. Each slice is a read of its own, so the reads
-// hold no lock between slices; a write by another connection in between
-// (the file's version), a new session or a change the engine did not report
-// by row makes the slices read so far worthless. Rows this connection writes
-// meanwhile are noted as after a load and read again once the copy is
-// complete; those past the slices read so far are read by a later slice.
-void ReceiptIndex::startLoading()
+ReceiptIndex::StoreState ReceiptIndex::storeState()
+{
+    StoreState now;
+    now.session = m_connection.session();
+    now.dataVersion = m_connection.dataVersion();
+    now.totalChanges = m_connection.totalChanges();
+    now.unreported = now.totalChanges - m_connection.reportedChanges();
+    return now;
+}
+
+// Whether the store moved on since m_readFrom in a way the state cannot
+// follow. A copy follows the rows this connection writes, which the engine
+// reports; another connection's write, a new session or a change the engine
+// did not report by row makes it stale, and nothing short of reading again
+// is safe. With no copy to follow them into (TooLarge), any change counts.
+bool ReceiptIndex::storeMoved()
+{
+    if (m_state == State::TooLarge) {
+        const StoreState now = storeState();
+        return now.session != m_readFrom.session || now.dataVersion != m_readFrom.dataVersion ||
+               now.totalChanges != m_readFrom.totalChanges;
+    }
+    Q_ASSERT(m_state == State::Reading || m_state == State::Complete);
+    return m_readFrom.session != m_connection.session() ||
+           m_readFrom.dataVersion != m_connection.dataVersion() ||
+           m_readFrom.unreported != m_connection.totalChanges() - m_connection.reportedChanges();
+}
+
+// A copy too large for memory stays so until the store changes: until then
+// each search goes to the store at once instead of reading the copy again
+// only to throw it away. Whether it still is; once the store changed, the
+// copy is Empty again.
+bool ReceiptIndex::tooLarge()
+{
+    if (m_state != State::TooLarge)
+        return false;
+    if (!storeMoved())
+        return true;
+    m_state = State::Empty;
+    return false;
+}
+
+// The copy outgrew its limit or the memory while it was read.
+void ReceiptIndex::outgrew()
 {
     forget();
-    ++m_loads;
+    m_readFrom = storeState();
+    m_state = State::TooLarge;
+}
+
+// Room for the copy's text at once, as the store's size tells it: growing by
+// copies would for a moment hold the copy twice, and room never written
+// takes no memory. With `countRows` room for the rows too: numbers are the
+// peer's to choose and need not be dense, so the rows are counted, not
+// numbered. A read in slices does not count them, which would read the
+// whole table in one slice.
+void ReceiptIndex::reserveRoom(bool countRows)
+{
     sqlite3* db = m_connection.handle();
     const auto number = [db](const QString& sql) {
         Statement q(db, sql);
         return q.step() ? q.integer(0) : 0;
     };
-    // Room for the text at once, as load() makes it; the rows are not
-    // counted first, which would read the whole table in one slice.
     const sqlite3_int64 storeBytes =
         number(QStringLiteral("PRAGMA page_count")) * number(QStringLiteral("PRAGMA page_size"));
+    if (countRows)
+        m_rows.reserve(size_t(std::clamp<sqlite3_int64>(
+            number(QStringLiteral("select count(*) from ") + schema::kReceipts), 0, 1 << 26)));
     m_folded.reserve(size_t(std::clamp<sqlite3_int64>(storeBytes, 0, sqlite3_int64(m_mostFoldedBytes))));
-    m_loadingSession = m_connection.session();
-    m_loadingVersion = m_connection.dataVersion();
-    m_loadingUnreported = m_connection.totalChanges() - m_connection.reportedChanges();
+}
+
+// Begins the copy afresh: Empty, then Reading from the first receipt on.
+//
+// Read a slice at a time, each slice is a read of its own, so the reads hold
+// no lock between slices; a write by another connection in between (the
+// file's version), a new session or a change the engine did not report by
+// row makes the slices read so far worthless. Rows this connection writes
+// meanwhile are noted as for a complete copy and read again once the copy is
+// complete; those past the slices read so far are read by a later slice.
+void ReceiptIndex::beginReading(bool countRows)
+{
+    forget();
+    ++m_loads;
+    reserveRoom(countRows);
+    m_readFrom = storeState();
     m_readUpTo = std::numeric_limits<std::int64_t>::min();
-    m_loading = true;
+    m_state = State::Reading;
 }
 
 // The rows not read yet of a copy read in slices: those after the last one
@@ -244,6 +286,7 @@ QString ReceiptIndex::unreadRows(const char* tail) const
 
 bool ReceiptIndex::readSlice(int rows)
 {
+    Q_ASSERT(m_state == State::Reading);
     Statement slice(m_connection.handle(), unreadRows("limit ?2"));
     slice.bind(1, qint64(m_readUpTo));
     slice.bind(2, qint64(rows));
@@ -255,6 +298,37 @@ bool ReceiptIndex::readSlice(int rows)
         ++read;
     }
     return read == rows;
+}
+
+// The rows not read yet, in one go, inside the read of bringUpToDate().
+void ReceiptIndex::readRest()
+{
+    Q_ASSERT(m_state == State::Reading);
+    Statement rest(m_connection.handle(), unreadRows(""));
+    rest.bind(1, qint64(m_readUpTo));
+    readAll(rest);
+}
+
+void ReceiptIndex::completeReading()
+{
+    Q_ASSERT(m_state == State::Reading);
+    m_restarts = 0;
+    m_state = State::Complete;
+}
+
+// The whole copy at once, inside the read of bringUpToDate(), so that the
+// file's version belongs to exactly the rows read.
+void ReceiptIndex::load()
+{
+    Q_ASSERT(m_state == State::Empty);
+    try {
+        beginReading(true);
+        readRest();
+    } catch (...) {
+        forget();
+        throw;
+    }
+    completeReading();
 }
 
 // The engine's reading and decrypting stay on this thread; folding the
@@ -300,49 +374,26 @@ void ReceiptIndex::addRows(std::string_view batch)
     }
 }
 
-// Another connection's write, a new session or a change the engine did not
-// report row by row: nothing short of reading again is safe.
-bool ReceiptIndex::loadedStale()
-{
-    return m_session != m_connection.session() || m_connection.dataVersion() != m_dataVersion ||
-           m_connection.totalChanges() - m_connection.reportedChanges() != m_unreported;
-}
-
 std::optional<size_t> ReceiptIndex::receiptCount()
 {
-    if (!m_loaded || !m_changed.empty() || loadedStale())
+    if (m_state != State::Complete || !m_changed.empty() || storeMoved())
         return std::nullopt;
     return m_rows.size();
-}
-
-bool ReceiptIndex::loadingStale()
-{
-    return m_loadingSession != m_connection.session() || m_loadingVersion != m_connection.dataVersion() ||
-           m_loadingUnreported != m_connection.totalChanges() - m_connection.reportedChanges();
-}
-
-void ReceiptIndex::completeLoading()
-{
-    m_restarts = 0;
-    m_loading = false;
-    m_loaded = true;
-    m_session = m_loadingSession;
-    m_dataVersion = m_loadingVersion;
-    m_unreported = m_loadingUnreported;
 }
 
 bool ReceiptIndex::prepare(std::chrono::milliseconds budget, int sliceRows)
 {
     const auto end = std::chrono::steady_clock::now() + budget;
     m_idleWait = std::chrono::milliseconds(0);
+    Q_ASSERT(holdsState());
     try {
-        if (m_tooLarge && *m_tooLarge == storeState())
+        if (tooLarge())
             return true;
         // Rows this connection wrote are read again by the search, row by
         // row; anything else means reading everything again.
-        if (m_loaded && !loadedStale())
+        if (m_state == State::Complete && !storeMoved())
             return true;
-        if (m_loaded || (m_loading && loadingStale())) {
+        if (m_state == State::Complete || (m_state == State::Reading && storeMoved())) {
             forget();
             // The store changed under the copy. When that keeps happening
             // (another program writing more often than the copy takes to
@@ -356,24 +407,24 @@ bool ReceiptIndex::prepare(std::chrono::milliseconds budget, int sliceRows)
             if (m_idleWait.count() > 0)
                 return false;
         }
-        if (!m_loading)
-            startLoading();
+        if (m_state == State::Empty)
+            beginReading(false);
         do {
             if (!readSlice(std::max(1, sliceRows))) {
-                completeLoading();
+                completeReading();
                 return true;
             }
         } while (std::chrono::steady_clock::now() < end);
         return false;
-    } catch (const TooLarge&) {
-        forget();
-        m_tooLarge = storeState();
+    } catch (const Outgrown&) {
+        outgrew();
     } catch (const std::bad_alloc&) {
-        forget();
-        m_tooLarge = storeState();
+        outgrew();
     } catch (const StoreError&) {
-        // The search reads the store again and reports what it finds.
-        forget();
+        // The search reads the store again and reports what it finds; a copy
+        // too large stays so when the store could not tell whether it changed.
+        if (m_state != State::TooLarge)
+            forget();
     }
     return true;
 }
@@ -382,6 +433,7 @@ bool ReceiptIndex::prepare(std::chrono::milliseconds budget, int sliceRows)
 // is gone.
 void ReceiptIndex::reread(const std::vector<std::int64_t>& ids)
 {
+    Q_ASSERT(m_state == State::Complete);
     Statement one(m_connection.handle(), rowQuery("where rowid = ?1"));
     for (const std::int64_t id : ids) {
         one.reset();
@@ -446,30 +498,28 @@ void ReceiptIndex::bringUpToDate()
     }
 }
 
-// What bringUpToDate() does inside its read.
+// What bringUpToDate() does inside its read: Reading or Complete as far as
+// they can be followed, then Complete whatever the copy was.
 void ReceiptIndex::catchUp()
 {
-    if (m_loading) {
+    if (m_state == State::Reading) {
         // A copy begun while the program was idle: the rest at once, or all
         // of it again when the store changed under it.
         try {
-            if (!loadingStale()) {
-                Statement rest(m_connection.handle(), unreadRows(""));
-                rest.bind(1, qint64(m_readUpTo));
-                readAll(rest);
-            }
-            if (loadingStale())
+            if (!storeMoved())
+                readRest();
+            if (storeMoved())
                 forget();
             else
-                completeLoading();
+                completeReading();
         } catch (...) {
             forget();
             throw;
         }
     }
-    if (m_loaded && m_changed.size() > m_rows.size() / 8 + 64)
+    if (m_state == State::Complete && m_changed.size() > m_rows.size() / 8 + 64)
         forget();
-    if (m_loaded && !m_changed.empty()) {
+    if (m_state == State::Complete && !m_changed.empty()) {
         std::vector<std::int64_t> ids;
         ids.swap(m_changed);
         std::sort(ids.begin(), ids.end());
@@ -482,9 +532,9 @@ void ReceiptIndex::catchUp()
             throw;
         }
     }
-    if (m_loaded && loadedStale())
+    if (m_state == State::Complete && storeMoved())
         forget();
-    if (!m_loaded) {
+    if (m_state != State::Complete) {
         load();
         return;
     }
@@ -513,6 +563,8 @@ bool ReceiptIndex::holds(const Row& row, const std::string& needle) const
 
 void ReceiptIndex::appendLine(TextLines& lines, std::uint32_t position) const
 {
+    // Lines are found in a complete copy and read out before it changes.
+    Q_ASSERT(m_state == State::Complete && position < m_rows.size());
     const Row& row = m_rows[position];
     char number[24];
     const int digits = std::snprintf(number, sizeof number, "%lld", static_cast<long long>(row.id));
@@ -547,14 +599,6 @@ void FoundReceipts::keep()
     m_rows = {};
 }
 
-ReceiptIndex::StoreState ReceiptIndex::storeState()
-{
-    return {m_connection.session(), m_connection.dataVersion(), m_connection.totalChanges()};
-}
-
-// A copy too large for memory stays so until the store changes: until then
-// each search goes to the store at once instead of reading the copy again
-// only to throw it away.
 FoundReceipts ReceiptIndex::search(const QString& category, const QString& text)
 {
     // A text whose characters all fold away (soft hyphens, joiners) still
@@ -562,20 +606,19 @@ FoundReceipts ReceiptIndex::search(const QString& category, const QString& text)
     // between none and an empty one, so the statement answers.
     if (!text.isEmpty() && folded(text.toUtf8()).empty())
         throw StoreError(QStringLiteral("the search text folds to nothing"));
-    if (m_tooLarge && *m_tooLarge == storeState())
-        throw StoreError(QStringLiteral("too much text to keep in memory"));
-    m_tooLarge.reset();
+    Q_ASSERT(holdsState());
+    if (tooLarge())
+        throw StoreError(QLatin1String(kTooMuchText));
     try {
         bringUpToDate();
-    } catch (const TooLarge&) {
-        forget();
-        m_tooLarge = storeState();
-        throw StoreError(QStringLiteral("too much text to keep in memory"));
+    } catch (const Outgrown&) {
+        outgrew();
+        throw StoreError(QLatin1String(kTooMuchText));
     } catch (const std::bad_alloc&) {
-        forget();
-        m_tooLarge = storeState();
+        outgrew();
         throw StoreError(QStringLiteral("not enough memory to keep the receipts' texts"));
     }
+    Q_ASSERT(m_state == State::Complete && holdsState());
     return find(category, text);
 }
 

@@ -32,6 +32,51 @@ class Statement;
 // folded text (at most 1 GB) the copy would cost more memory than a scan of
 // the store costs time: the search then goes to the store until the store
 // changes.
+//
+// The copy is in one state at a time (m_state):
+//
+//   * Empty: nothing in memory. The state after construction and after
+//     the copy is dropped (forget()).
+//   * Reading: read a slice at a time while the program is idle: the
+//     receipts up to number m_readUpTo, and what the store was when the
+//     reading began (m_readFrom).
+//   * Complete: every receipt as the store held them at m_readFrom, and the
+//     numbers of the rows this connection wrote since (m_changed), which the
+//     next search reads again.
+//   * TooLarge: nothing in memory; the copy outgrew its limit or the memory
+//     while the store was as m_readFrom says.
+//
+// Stale is not held in the state: nothing tells the copy when another
+// program commits. A Reading or Complete copy is stale when the store moved
+// on since m_readFrom in a way the copy cannot follow (another connection's
+// commit, the connection opened anew, a change the engine did not report by
+// row); storeMoved() asks the connection, and where it is asked the copy goes
+// back to Empty. Rows this connection writes do not make the copy stale: the
+// connection reports them, and Reading and Complete note them.
+//
+// What moves the copy from one state to another, and which function does it:
+//
+//   Empty    -> Reading   prepare(): beginReading()
+//   Reading  -> Reading   prepare(): readSlice(), one slice more
+//   Reading  -> Complete  prepare(): a slice that finds the rest read
+//                         (completeReading()); search(): the rest in one
+//                         read (catchUp())
+//   Empty    -> Complete  search(): everything in one read (load())
+//   Complete -> Complete  search(): the rows this connection wrote read again
+//                         (reread()) and the texts laid out in order (compact())
+//   Reading, Complete -> Empty
+//                         stale, seen by prepare() or catchUp(); more rows of
+//                         this connection's than are worth reading one by one
+//                         (catchUp()); a read that fails (forget())
+//   any      -> TooLarge  the copy outgrows its limit or the memory while
+//                         prepare() or search() reads it (outgrew())
+//   TooLarge -> Empty     the store changed at all, this connection's own
+//                         writes among them (tooLarge(), asked by prepare()
+//                         and search())
+//
+// prepare() counts the reads it begins again because the store moved on
+// (m_restarts); the wait it asks for grows with them, and a read that
+// completes ends it.
 class ReceiptIndex
 {
 public:
@@ -78,12 +123,18 @@ public:
     std::optional<size_t> receiptCount();
 
     // Whether the copy is in memory, and what it costs.
-    bool loaded() const { return m_loaded; }
+    bool loaded() const { return m_state == State::Complete; }
     size_t memoryBytes() const;
     // How many times the copy was read whole (for tests and the bench).
     int loads() const { return m_loads; }
 
 private:
+    enum class State {
+        Empty,
+        Reading,
+        Complete,
+        TooLarge,
+    };
     struct Row
     {
         std::int64_t id;
@@ -95,28 +146,32 @@ private:
     static constexpr std::uint32_t kNoCategory = UINT32_MAX;
     static constexpr std::uint32_t kFoldedTitle = UINT32_MAX;
     // The copy outgrew its limit.
-    struct TooLarge
+    struct Outgrown
     {
     };
     // What tells whether the store changed: the connection's session, the
-    // file's version and this connection's changes.
+    // file's version, this connection's changes and of them those the engine
+    // did not report by row.
     struct StoreState
     {
-        unsigned long long session;
-        long long dataVersion;
-        long long totalChanges;
-        bool operator==(const StoreState&) const = default;
+        unsigned long long session = 0;
+        long long dataVersion = 0;
+        long long totalChanges = 0;
+        long long unreported = 0;
     };
 
-    void load();
-    // Reading the copy a slice at a time: started, one more slice (false when
-    // none was left), stale (the store changed under it), complete.
-    void startLoading();
+    bool holdsState() const;
+    StoreState storeState();
+    bool storeMoved();
+    bool tooLarge();
+    void outgrew();
+    void reserveRoom(bool countRows);
+    void beginReading(bool countRows);
     QString unreadRows(const char* tail) const;
     bool readSlice(int rows);
-    bool loadingStale();
-    bool loadedStale();
-    void completeLoading();
+    void readRest();
+    void completeReading();
+    void load();
     void readAll(Statement& rows);
     void addRows(std::string_view batch);
     void reread(const std::vector<std::int64_t>& ids);
@@ -125,7 +180,6 @@ private:
     Row makeRow(std::int64_t id, const unsigned char* category, int categoryBytes, const unsigned char* title,
                 int titleBytes, const unsigned char* description, int descriptionBytes);
     std::uint32_t categoryNumber(std::string key);
-    StoreState storeState();
     std::string_view displayTitle(const Row& row) const;
     bool holds(const Row& row, const std::string& needle) const;
     void bringUpToDate();
@@ -137,26 +191,16 @@ private:
     const size_t m_mostFoldedBytes;
     int m_watch = 0;
     std::function<void()> m_beforeChange;
-    bool m_loaded = false;
+    State m_state = State::Empty;
     int m_loads = 0;
-    // A copy read a slice at a time: the last receipt number read, and what
-    // the store was when the reading began.
-    bool m_loading = false;
-    std::int64_t m_readUpTo = 0;
-    unsigned long long m_loadingSession = 0;
-    long long m_loadingVersion = 0;
-    long long m_loadingUnreported = 0;
+    // Reading, Complete: what the store was when the reading began;
+    // TooLarge: what it was when the copy outgrew its limit.
+    StoreState m_readFrom;
+    std::int64_t m_readUpTo = 0;         // Reading: the last receipt number read
+    std::vector<std::int64_t> m_changed; // Reading, Complete: ids written since, by this connection
     // Reads begun again since one last completed, and the wait they ask for.
     int m_restarts = 0;
     std::chrono::milliseconds m_idleWait{0};
-    // Set when the copy was too large for the store in this state.
-    std::optional<StoreState> m_tooLarge;
-    // What the copy was read from: the connection's session, the file's
-    // version and the changes the engine did not report by row.
-    unsigned long long m_session = 0;
-    long long m_dataVersion = 0;
-    long long m_unreported = 0;
-    std::vector<std::int64_t> m_changed; // ids written since, by this connection
 
     std::vector<Row> m_rows; // in id order
     std::string m_folded;

@@ -4,6 +4,7 @@
 #include "store/RowCache.h"
 #include "store/Statement.h"
 
+#include <QtGlobal>
 #include <algorithm>
 #include <limits>
 
@@ -27,24 +28,40 @@ RowKeys::RowKeys(TableSelect select, size_t columns, RowCache& cache)
 
 RowKeys::~RowKeys() = default;
 
+// What each state holds (RowKeys.h); checked where the state matters.
+bool RowKeys::holdsState() const
+{
+    switch (m_state) {
+    case State::NothingRead:
+        return m_keys.empty() && !m_scan && !m_scanBlock;
+    case State::Counted:
+        return !m_select.condition && m_keys.size() < size_t(m_countedRows) && !m_scan && !m_scanBlock;
+    case State::Scanning:
+        return m_scan && m_scanBlock;
+    case State::Complete:
+        return !m_scan && !m_scanBlock;
+    }
+    return false;
+}
+
 bool RowKeys::startCounting(const KnownCount& known)
 {
-    if (m_counted || m_select.condition || m_scan || m_complete || !m_keys.empty())
-        return m_counted;
+    if (m_state != State::NothingRead || m_select.condition)
+        return counted();
     if (const std::optional<size_t> rows = known ? known() : std::nullopt) {
         m_countedRows = qint64(*rows);
     } else {
         const auto st = m_select.prepare(QStringLiteral("count(*)"));
         m_countedRows = st->step() ? sqlite3_column_int64(st->get(), 0) : 0;
     }
-    m_counted = m_countedRows > 0;
-    m_complete = !m_counted;
-    return m_counted;
+    m_state = m_countedRows > 0 ? State::Counted : State::Complete;
+    Q_ASSERT(holdsState());
+    return counted();
 }
 
 int RowKeys::count()
 {
-    if (m_counted)
+    if (counted())
         return int(m_countedRows);
     completeAll();
     return int(m_keys.size());
@@ -52,7 +69,7 @@ int RowKeys::count()
 
 bool RowKeys::hasRow(int index)
 {
-    if (m_counted)
+    if (counted())
         return index >= 0 && index < m_countedRows;
     need(size_t(index) + 1);
     return index >= 0 && size_t(index) < m_keys.size();
@@ -60,7 +77,7 @@ bool RowKeys::hasRow(int index)
 
 void RowKeys::need(size_t wanted)
 {
-    if (m_counted)
+    if (counted())
         extendCounted(wanted);
     else
         scanUntil(wanted);
@@ -68,10 +85,10 @@ void RowKeys::need(size_t wanted)
 
 bool RowKeys::readAhead(int ids)
 {
-    if (!m_counted)
+    if (!counted())
         return false;
     extendCounted(m_keys.size() + size_t(std::max(ids, 1)));
-    return m_counted;
+    return counted();
 }
 
 // Reads ids in order until `wanted` are known, or all that were counted. A
@@ -79,6 +96,7 @@ bool RowKeys::readAhead(int ids)
 // parameters.
 void RowKeys::extendCounted(size_t wanted)
 {
+    Q_ASSERT(counted());
     wanted = std::min(wanted, size_t(m_countedRows));
     if (m_keys.size() >= wanted)
         return;
@@ -95,39 +113,50 @@ void RowKeys::extendCounted(size_t wanted)
         ++found;
     }
     // Fewer than counted: rows were deleted behind the record set's back.
-    if (found < missing || m_keys.size() == size_t(m_countedRows)) {
-        m_counted = false;
-        m_complete = true;
-    }
+    if (found < missing || m_keys.size() == size_t(m_countedRows))
+        m_state = State::Complete;
+    Q_ASSERT(holdsState());
 }
 
-// Nobody has read a row yet (the grid asking for the count), so the engine
-// is asked for the ids alone, which spares it the values.
+// From nothing read nobody has read a row yet (the grid asking for the
+// count), so the engine is asked for the ids alone, which spares it the
+// values; from the other states the ids are read on to the end.
 void RowKeys::completeAll()
 {
-    if (m_counted)
+    switch (m_state) {
+    case State::Counted:
         extendCounted(size_t(m_countedRows));
-    if (m_complete)
-        return;
-    if (m_scan || !m_keys.empty()) {
+        break;
+    case State::Scanning:
         scanUntil(std::numeric_limits<size_t>::max());
-        return;
+        break;
+    case State::NothingRead: {
+        const auto st = m_select.prepare(QStringLiteral("rowid"), QStringLiteral(" order by rowid"));
+        std::vector<qint64> found;
+        while (st->step())
+            found.push_back(sqlite3_column_int64(st->get(), 0));
+        m_keys = std::move(found);
+        m_state = State::Complete;
+        break;
     }
-    const auto st = m_select.prepare(QStringLiteral("rowid"), QStringLiteral(" order by rowid"));
-    std::vector<qint64> found;
-    while (st->step())
-        found.push_back(sqlite3_column_int64(st->get(), 0));
-    m_keys = std::move(found);
-    m_complete = true;
+    case State::Complete:
+        break;
+    }
+    Q_ASSERT(m_state == State::Complete && holdsState());
 }
 
+// Called when nothing read, scanning or complete: a counted object reads ids
+// alone (extendCounted).
 void RowKeys::scanUntil(size_t wanted)
 {
-    if (m_complete || m_keys.size() >= wanted)
+    Q_ASSERT(!counted());
+    if (m_state == State::Complete || m_keys.size() >= wanted)
         return;
-    if (!m_scan) {
-        m_scan = m_select.prepare(QStringLiteral("rowid, *"), QStringLiteral(" order by rowid"));
+    if (m_state == State::NothingRead) {
+        auto scan = m_select.prepare(QStringLiteral("rowid, *"), QStringLiteral(" order by rowid"));
         m_scanBlock = std::make_unique<RowBlock>(m_columns);
+        m_scan = std::move(scan);
+        m_state = State::Scanning;
     }
     try {
         while (m_keys.size() < wanted) {
@@ -156,7 +185,7 @@ void RowKeys::abandonScan()
     m_scan.reset();
     m_scanBlock.reset();
     m_keys.clear();
-    m_complete = false;
+    m_state = State::NothingRead;
     m_cache.clear();
 }
 
@@ -166,11 +195,12 @@ void RowKeys::finishScan()
         m_cache.remember(int(m_keys.size() / RowCache::kBatchRows), std::move(*m_scanBlock));
     m_scan.reset();
     m_scanBlock.reset();
-    m_complete = true;
+    m_state = State::Complete;
 }
 
 std::optional<size_t> RowKeys::indexOf(qint64 id) const
 {
+    Q_ASSERT(m_state == State::Complete);
     const auto at = std::lower_bound(m_keys.begin(), m_keys.end(), id);
     if (at == m_keys.end() || *at != id)
         return std::nullopt;
@@ -181,7 +211,8 @@ int RowKeys::inserted(qint64 id)
 {
     // For an auto-numbered key the new row comes last; ids not read yet are
     // read with it.
-    if (m_counted)
+    Q_ASSERT(m_state == State::Counted || m_state == State::Complete);
+    if (counted())
         return int(m_countedRows++);
     const auto at = std::lower_bound(m_keys.begin(), m_keys.end(), id);
     const int index = int(at - m_keys.begin());
@@ -191,14 +222,15 @@ int RowKeys::inserted(qint64 id)
 
 void RowKeys::erased(size_t index)
 {
+    Q_ASSERT((m_state == State::Counted || m_state == State::Complete) && index < m_keys.size());
     m_keys.erase(m_keys.begin() + qsizetype(index));
-    if (m_counted)
+    if (counted())
         --m_countedRows;
 }
 
 const RowBlock* RowKeys::scanning(int batch) const
 {
-    if (m_scanBlock && batch == int(m_keys.size() / RowCache::kBatchRows))
+    if (m_state == State::Scanning && batch == int(m_keys.size() / RowCache::kBatchRows))
         return m_scanBlock.get();
     return nullptr;
 }

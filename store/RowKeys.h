@@ -32,27 +32,39 @@ struct TableSelect
 // its rows: row i is the row whose id is the i-th.
 //
 // The ids are found in one of three ways, and an object is in one state at a
-// time:
+// time (m_state):
 //
-//   * Nothing read: the state after opening. Whatever asks for a row or the
-//     count moves on from here; nothing moves back to it, except a scan that
-//     the engine fails partway through, which drops what it found.
+//   * NothingRead: the state after opening; no ids are known.
 //   * Counted: the count was asked before anything else, there is no
 //     condition and the table is not empty. The count is the engine's count
-//     of the table, and ids are read in order only as far as rows are asked
-//     for (need, readAhead), so a grid over a million receipts reads a page
-//     of ids. It becomes complete when the last counted id is read, or when
-//     fewer ids than counted are there (rows deleted meanwhile).
-//   * Scanning: a row was asked for first. One statement reads ids and rows
-//     together as far as asked, and hands each full batch of rows to the
-//     cache, so a walk from first to last costs the engine one pass. It
-//     becomes complete when the statement ends.
-//   * Complete: all ids are known. Asking for all ids (completeAll) from
-//     nothing read reads the ids alone; from the other states it reads on
-//     to the end.
+//     of the table (m_countedRows), and ids are read in order only as far as
+//     rows are asked for, so a grid over a million receipts reads a page of
+//     ids. Fewer ids are known than counted.
+//   * Scanning: a row was asked for first. One statement (m_scan) reads ids
+//     and rows together as far as asked, and hands each full batch of rows
+//     to the cache, so a walk from first to last costs the engine one pass.
+//   * Complete: all ids are known.
 //
-// Changing a row needs all ids except when counted, so that new ids go in
-// order; a counted object keeps counting across changes.
+// What moves an object from one state to another, and which function does it:
+//
+//   NothingRead -> Counted      startCounting(), without a condition, on a
+//                               table that is not empty
+//   NothingRead -> Complete     startCounting() on an empty table; or
+//                               completeAll(), which reads the ids alone
+//   NothingRead -> Scanning     need() or hasRow(), through scanUntil()
+//   Counted     -> Complete     extendCounted() (from need(), readAhead(),
+//                               completeAll()) reads the last counted id, or
+//                               finds fewer ids than counted (rows deleted
+//                               meanwhile)
+//   Scanning    -> Complete     scanUntil() (from need(), hasRow(),
+//                               completeAll()) reaches the statement's end:
+//                               finishScan()
+//   Scanning    -> NothingRead  the engine fails partway through the scan:
+//                               abandonScan() drops what it found
+//
+// Nothing else moves back. Changing a row (inserted(), erased()) needs all ids
+// except when counted, so that new ids go in order; a counted object keeps
+// counting across changes.
 class RowKeys
 {
 public:
@@ -69,7 +81,7 @@ public:
     // an empty table), asking `known` before the engine. Whether it is
     // counted afterwards.
     bool startCounting(const KnownCount& known = {});
-    bool counted() const { return m_counted; }
+    bool counted() const { return m_state == State::Counted; }
     // The number of rows: the count when counted, otherwise all ids.
     int count();
     // Whether a row exists at `index`, reading ids on as far as needed.
@@ -95,6 +107,13 @@ public:
     RowBlock readBatch(int batch) const;
 
 private:
+    enum class State {
+        NothingRead,
+        Counted,
+        Scanning,
+        Complete,
+    };
+    bool holdsState() const;
     void extendCounted(size_t wanted);
     void scanUntil(size_t wanted);
     void abandonScan();
@@ -103,12 +122,11 @@ private:
     TableSelect m_select;
     size_t m_columns;
     RowCache& m_cache;
+    State m_state = State::NothingRead;
     std::vector<qint64> m_keys;
-    bool m_complete = false;
-    std::unique_ptr<Statement> m_scan;
+    std::unique_ptr<Statement> m_scan;     // while scanning
     std::unique_ptr<RowBlock> m_scanBlock; // rows of the batch the scan is in
-    bool m_counted = false;
-    qint64 m_countedRows = 0;
+    qint64 m_countedRows = 0;              // while counted
 };
 
 } // namespace qb
