@@ -333,7 +333,13 @@ TEST_P(StartUpTest, StoreStaysBesideTheProgramAndTheLoginSaysWhy)
     const Outcome outcome = finish(child);
 
     EXPECT_EQ(outcome.loggedIn, condition.loggedIn) << joined(outcome.shown);
-    EXPECT_EQ(outcome.shown, condition.shown) << joined(outcome.shown);
+    // Whether a short conversion outlasts the progress window's delay depends
+    // on the machine (a sanitizer build, a loaded one): only the rows about
+    // that window count it.
+    QStringList shown = outcome.shown;
+    if (!condition.shown.contains(QStringLiteral("progress window")))
+        shown.removeAll(QStringLiteral("progress window"));
+    EXPECT_EQ(shown, condition.shown) << joined(outcome.shown);
     EXPECT_TRUE(fs::is_regular_file(program.folder() / "pj.db")) << "the store belongs beside the program";
     EXPECT_TRUE(fs::is_directory(program.folder() / "image"));
     EXPECT_FALSE(fs::exists(program.base() / "pj.db")) << "nothing belongs in the working folder";
