@@ -8,7 +8,6 @@
 #include <QStringList>
 #include <memory>
 
-class ImageBox;
 class QImage;
 class QWheelEvent;
 
