@@ -1,20 +1,30 @@
 // The receipt entry page: filing, changing, deleting and loading receipts.
 
+#include "app/EntryPage.h"
+
 #include "app/DataSource.h"
 #include "app/Form_main.h"
+#include "app/PictureDisplay.h"
 #include "app/PictureRules.h"
 #include "app/ReceiptSearch.h"
+#include "controls/FileDropPan.h"
 #include "picture/PictureLoader.h"
 #include "store/Schema.h"
 #include "store/vorndata.h"
 #include "ui_Form_main.h"
 #include "util/BusyCursor.h"
-#include "util/FilePaths.h"
+#include "util/FailureReport.h"
+#include "util/Fonts.h"
+#include "util/GuardedHandler.h"
 #include "util/Trim.h"
 #include "util/vornDialogs.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QWheelEvent>
 
 namespace qb {
 
@@ -23,7 +33,147 @@ using schema::kDescription;
 using schema::kPicture;
 using schema::kTitle;
 
-void Form_main::showPictureInPreview(const QString& path)
+EntryPage::EntryPage(Form_main& window, Ui::Form_main& ui, Dialogs& dialogs, FailureReport& report)
+    : m_window(window), ui(&ui), m_dialogs(dialogs), m_report(report), m_connection(window.ADOConnection1()),
+      m_receipts(window.ADOQuery1()), m_categories(window.ADOQuery2()), m_startPicture(window.startPicture())
+{
+    const QFont font = programFont();
+    ui.DBGrid1->horizontalHeader()->setFont(font);
+    ui.DBGrid1->horizontalHeader()->setSectionsMovable(true);
+    ui.DBGrid1->horizontalHeader()->setHighlightSections(true);
+    ui.DBGrid1->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+    ui.DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ui.DBGrid1->verticalHeader()->setMinimumWidth(14);
+
+    m_pictureNumbers = std::make_unique<PictureFolderNumbers>(pictureFolder());
+    m_dataSource1 = std::make_unique<DataSource>(m_receipts);
+    ui.DBGrid1->setModel(m_dataSource1.get());
+    ui.DBGrid1->horizontalHeader()->setDefaultSectionSize(150);
+    connectHandlers();
+}
+
+EntryPage::~EntryPage()
+{
+    ui->DBGrid1->setModel(nullptr);
+}
+
+void EntryPage::connectHandlers()
+{
+    connect(ui->Button1, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &EntryPage::Button1Click));
+    connect(ui->Button2, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &EntryPage::Button2Click));
+    connect(ui->Button3, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &EntryPage::Button3Click));
+    connect(ui->Button4, &QPushButton::clicked, this,
+            guardedHandler(m_report, this, &EntryPage::Button4Click));
+    connect(ui->AIFileDropPan1, &TAIFileDropPan::OnDragFile, this,
+            guardedHandler(m_report, [this](QObject* sender, const QStringList& files) {
+                AIFileDropPan1DragFile(sender, files);
+            }));
+
+    // The grid and the receipts record set share one current row: a click, a
+    // key or the wheel in the grid moves the record set, and every move of
+    // the record set shows in the grid. Only a left click on a cell loads
+    // the receipt into the fields.
+    connect(ui->DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            guardedHandler(m_report, [this](const QModelIndex& current, const QModelIndex&) {
+                if (current.isValid() && current.row() != m_receipts.currentIndex())
+                    m_receipts.moveTo(current.row());
+            }));
+    connect(m_dataSource1.get(), &DataSource::currentRowChanged, this, &EntryPage::followGridCurrentRow);
+    connect(m_dataSource1.get(), &DataSource::readFailed, this,
+            [this](std::exception_ptr failure) { m_report.report(failure); });
+    ui->DBGrid1->viewport()->installEventFilter(this);
+    // Enter or Space on the current row loads it, as a click on a cell does.
+    connect(ui->DBGrid1, &DataGrid::currentRowChosen, this,
+            guardedHandler(m_report, this, &EntryPage::DBGrid1CellClick));
+}
+
+void EntryPage::followGridCurrentRow(int row)
+{
+    if (row < 0 || row >= m_dataSource1->rowCount())
+        return;
+    const QModelIndex current = ui->DBGrid1->currentIndex();
+    if (current.row() == row)
+        return;
+    const QModelIndex target = m_dataSource1->index(row, std::max(0, current.column()));
+    ui->DBGrid1->selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
+    ui->DBGrid1->scrollTo(target);
+}
+
+bool EntryPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->DBGrid1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = ui->DBGrid1->indexAt(mouse->position().toPoint());
+        // The press has made the row current already.
+        if (mouse->button() == Qt::LeftButton && index.isValid())
+            guardedHandler(m_report, this, &EntryPage::DBGrid1CellClick)();
+    }
+    if (watched == ui->DBGrid1->viewport() && event->type() == QEvent::Wheel) {
+        moveGridByWheel(*static_cast<QWheelEvent*>(event));
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// The wheel moves the current receipt a row per notch, as the keys do, and
+// the grid follows it; it loads nothing into the fields. A touchpad's small
+// steps add up to notches.
+void EntryPage::moveGridByWheel(const QWheelEvent& wheel)
+{
+    m_wheelRemainder += wheel.angleDelta().y();
+    const int rows = m_wheelRemainder / QWheelEvent::DefaultDeltasPerStep;
+    m_wheelRemainder %= QWheelEvent::DefaultDeltasPerStep;
+    if (rows == 0 || !m_receipts.active())
+        return;
+    guardedHandler(m_report, [&] { m_receipts.moveTo(std::max(0, m_receipts.currentIndex() - rows)); })();
+}
+
+QString EntryPage::pictureFolder() const
+{
+    return m_window.pictureFolder();
+}
+
+void EntryPage::refreshCategoryLists()
+{
+    m_window.refreshCategoryLists();
+}
+
+void EntryPage::startShowingGrid()
+{
+    m_dataSource1->setShowing(true);
+}
+
+void EntryPage::preparePictureNumbersWhenIdle()
+{
+    if (!m_pictureNotices)
+        QTimer::singleShot(0, this, &EntryPage::preparePictureNumbers);
+}
+
+// Reading the numbers and taking the notices is a favour to the next filing,
+// which reads them itself and reports what fails.
+void EntryPage::preparePictureNumbers()
+{
+    try {
+        m_pictureNumbers->current();
+    } catch (...) {
+    }
+    const int notices = m_pictureNumbers->noticeDescriptor();
+    if (m_pictureNotices || notices < 0)
+        return;
+    m_pictureNotices = std::make_unique<QSocketNotifier>(qintptr(notices), QSocketNotifier::Read);
+    connect(m_pictureNotices.get(), &QSocketNotifier::activated, this, [this] {
+        try {
+            m_pictureNumbers->current();
+        } catch (...) {
+        }
+    });
+}
+
+void EntryPage::showPictureInPreview(const QString& path)
 {
     const BusyCursor busy;
     ui->Image2->setPicture(loadAndRemember(path, ui->Image2->size()));
@@ -31,7 +181,7 @@ void Form_main::showPictureInPreview(const QString& path)
 }
 
 // Loads a picture for a box and keeps what the decoder said of the file.
-QImage Form_main::loadAndRemember(const QString& path, QSize box)
+QImage EntryPage::loadAndRemember(const QString& path, QSize box)
 {
     const QFileInfo file(path);
     PictureVerdict verdict{path, file.size(), file.lastModified().toMSecsSinceEpoch(), QString()};
@@ -51,7 +201,7 @@ QImage Form_main::loadAndRemember(const QString& path, QSize box)
 // whose picture never shows. The decoder's own failure is what the user
 // sees, as at the preview. A path that names no file is left to the import,
 // which says what is wrong with it.
-void Form_main::requireShowablePicture(const QString& path)
+void EntryPage::requireShowablePicture(const QString& path)
 {
     const QFileInfo file(path);
     if (!file.isFile())
@@ -66,7 +216,7 @@ void Form_main::requireShowablePicture(const QString& path)
     loadAndRemember(path, ui->Image2->size());
 }
 
-void Form_main::resetEntryFields()
+void EntryPage::resetEntryFields()
 {
     ui->Edit1->clear();
     ui->Edit2->clear();
@@ -75,7 +225,7 @@ void Form_main::resetEntryFields()
     m_clickedPicturePath.clear();
 }
 
-void Form_main::Button1Click()
+void EntryPage::Button1Click()
 {
     const QString chosen = m_dialogs.openPicture();
     if (chosen.isEmpty())
@@ -84,7 +234,7 @@ void Form_main::Button1Click()
     showPictureInPreview(ui->Edit3->text());
 }
 
-void Form_main::AIFileDropPan1DragFile(QObject*, const QStringList& FileList)
+void EntryPage::AIFileDropPan1DragFile(QObject*, const QStringList& FileList)
 {
     // A drag can offer files and then deliver none; there is nothing to take.
     if (FileList.isEmpty())
@@ -93,7 +243,7 @@ void Form_main::AIFileDropPan1DragFile(QObject*, const QStringList& FileList)
     showPictureInPreview(ui->Edit3->text());
 }
 
-void Form_main::Button2Click()
+void EntryPage::Button2Click()
 {
     if (ui->ComboBox1->currentText().isEmpty() || ui->Edit1->text().isEmpty() ||
         ui->Edit3->text().isEmpty()) {
@@ -122,7 +272,7 @@ void Form_main::Button2Click()
     resetEntryFields();
 }
 
-void Form_main::Button3Click()
+void EntryPage::Button3Click()
 {
     if (!m_dialogs.yesNo(QStringLiteral("确定要修改原来的票据内容？")))
         return;
@@ -155,7 +305,7 @@ void Form_main::Button3Click()
 
 // The picture to remove is the one the deleted receipt names, whatever the
 // picture field shows by now, and only while no other receipt names it.
-void Form_main::Button4Click()
+void EntryPage::Button4Click()
 {
     if (!m_dialogs.yesNo(QStringLiteral("确定要删除当前的票据？")))
         return;
@@ -166,13 +316,13 @@ void Form_main::Button4Click()
     resetEntryFields();
 }
 
-bool Form_main::clickedPictureStillShown()
+bool EntryPage::clickedPictureStillShown()
 {
     return !m_clickedPicturePath.isEmpty() && ui->Edit3->text() == m_clickedPicturePath &&
            m_receipts.recordCount() > 0 && m_receipts.fieldAsText(schema::kId) == m_clickedReceipt;
 }
 
-void Form_main::DBGrid1CellClick()
+void EntryPage::DBGrid1CellClick()
 {
     ui->ComboBox1->setEditText(trimmed(m_receipts.fieldAsText(kCategory)));
     ui->Edit1->setText(trimmed(m_receipts.fieldAsText(kTitle)));
@@ -180,28 +330,8 @@ void Form_main::DBGrid1CellClick()
     ui->Edit3->setText(pictureFolder() + trimmed(m_receipts.fieldAsText(kPicture)));
     m_clickedPicturePath = ui->Edit3->text();
     m_clickedReceipt = m_receipts.fieldAsText(schema::kId);
-    displayStoredPicture(ui->Edit3->text(), *ui->Image2);
-}
-
-// Shows a stored picture, or the start picture and a message when its file
-// is gone. A picture that cannot be decoded leaves the start picture before
-// its failure is reported: the box must not go on showing the picture of the
-// receipt shown before beside this receipt's fields.
-void Form_main::displayStoredPicture(const QString& path, ImageBox& box)
-{
-    if (fileExists(path)) {
-        const BusyCursor busy;
-        try {
-            box.setPicture(loadAndRemember(path, box.size()));
-        } catch (...) {
-            box.setPicture(m_startPicture);
-            throw;
-        }
-        box.setAccessibleDescription(QFileInfo(path).fileName());
-        return;
-    }
-    box.setPicture(m_startPicture);
-    m_dialogs.info(QStringLiteral("票据相关的图片丢失"));
+    displayStoredPicture(ui->Edit3->text(), *ui->Image2, m_startPicture, m_dialogs,
+                         [this](const QString& path, QSize box) { return loadAndRemember(path, box); });
 }
 
 } // namespace qb

@@ -1,22 +1,12 @@
 #pragma once
 
-#include "app/PictureFolderNumbers.h"
 #include "app/PictureRules.h"
-#include "app/ResultList.h"
 #include "store/Connection.h"
-#include "store/ReceiptIndex.h"
 #include "store/RecordSet.h"
 
 #include <QImage>
-#include <QSocketNotifier>
-#include <QStringList>
-#include <QTimer>
 #include <QWidget>
-#include <functional>
 #include <memory>
-
-class ImageBox;
-class QWheelEvent;
 
 namespace Ui {
 class Form_main;
@@ -24,13 +14,16 @@ class Form_main;
 
 namespace qb {
 
-class DataSource;
 class Dialogs;
+class EntryPage;
 class FailureReport;
+class SearchPage;
 
 // The main window: a tool band with the two page buttons and the vendor
 // link, and the pages (start, receipt entry, receipt search). It owns the one
-// store connection and the two record sets that live for the whole run.
+// store connection and the two record sets that live for the whole run, the
+// start picture and the category-list refresh, which the pages lean on; each
+// page owns the rest of what it uses (app/EntryPage.h, app/SearchPage.h).
 class Form_main : public QWidget
 {
     Q_OBJECT
@@ -50,6 +43,9 @@ public:
     // The picture folder with its trailing separator.
     QString pictureFolder() const;
 
+    // Refills both pages' category lists from the categories record set.
+    void refreshCategoryLists();
+
     static QString vendorAddress();
 
 protected:
@@ -58,30 +54,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The window's creation: makes the store ready, selects the start page.
     void FormCreate();
+    // BitBtn2: 票据录入
     void BitBtn2Click();
+    // BitBtn3: 票据查询
     void BitBtn3Click();
+    // Label1: 定做软件就找Tavrell软件工作室 (the vendor link)
     void Label1Click();
-    void Button1Click();
-    void AIFileDropPan1DragFile(QObject* sender, const QStringList& FileList);
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
-    void DBGrid1CellClick();
-    void Button5Click();
-    void ListBox1Click();
 
-    void refreshCategoryLists();
-    void displayStoredPicture(const QString& path, ImageBox& box);
-    bool clickedPictureStillShown();
-    void followGridCurrentRow(int row);
-    void moveGridByWheel(const QWheelEvent& wheel);
     void connectHandlers();
-    void showPictureInPreview(const QString& path);
-    QImage loadAndRemember(const QString& path, QSize box);
-    void requireShowablePicture(const QString& path);
-    void resetEntryFields();
-    void preparePictureNumbers();
 
     std::unique_ptr<Ui::Form_main> ui;
     QString m_programFolder;
@@ -91,43 +73,13 @@ private:
     Connection m_connection;
     RecordSet m_receipts{QStringLiteral("ADOQuery1")};
     RecordSet m_categories{QStringLiteral("ADOQuery2")};
-    std::unique_ptr<DataSource> m_dataSource1;
     QImage m_startPicture;
     bool m_placed = false;
-    // Set while a search refills the result list, which selects nothing.
-    bool m_fillingResults = false;
-    // The searches' copy of the receipts; it watches the connection. Once the
-    // window is shown it is read a few milliseconds at a time while nothing
-    // else happens, so that the first search finds it ready.
-    ReceiptIndex m_receiptIndex{m_connection};
-    QTimer m_prepareCopy;
-    // The picture folder's taken numbers, kept between filings. Once the
-    // entry page is shown they are read, and the folder's change notices
-    // taken, while nothing else happens, so that filing finds them ready.
-    std::unique_ptr<PictureFolderNumbers> m_pictureNumbers;
-    std::unique_ptr<QSocketNotifier> m_pictureNotices;
-    // The result lines of the search page: a search over a million receipts
-    // lists a million lines.
-    ResultList m_results;
-    // Whether the last press on the result list already selected another line.
-    bool m_resultRowChanged = false;
-    // The picture path that the last grid click built, and the receipt (its
-    // id) it was built for.
-    QString m_clickedPicturePath;
-    QString m_clickedReceipt;
-    // What the last load on the entry page made of a picture file (the
-    // decoder's failure, or none), for the file as it was then: filing that
-    // file takes the verdict instead of decoding it again.
-    struct PictureVerdict
-    {
-        QString path;
-        qint64 size = -1;
-        qint64 modified = 0;
-        QString failure;
-    };
-    PictureVerdict m_lastLoad;
-    // Wheel turns in the grid that have not yet made a whole notch.
-    int m_wheelRemainder = 0;
+    // The pages go before what they lean on; the entry page goes first, so
+    // that the grid lets go of its model while the receipts' copy that
+    // counts its rows is still there.
+    std::unique_ptr<SearchPage> m_searchPage;
+    std::unique_ptr<EntryPage> m_entryPage;
 };
 
 } // namespace qb
