@@ -27,7 +27,8 @@ public:
         : m_path(temporaryName(target, kTemporaryPrefix, kTemporarySuffix))
     {
         if (!QDir().mkdir(m_path))
-            throw ExportError(QStringLiteral("无法在“%1”中建立导出文件夹，请选择一个可以写入的文件夹。").arg(target));
+            throw ExportError(
+                QStringLiteral("无法在“%1”中建立导出文件夹，请选择一个可以写入的文件夹。").arg(target));
     }
     ~WorkFolder()
     {
@@ -52,8 +53,9 @@ private:
 {
     const QStorageInfo storage(work.path());
     const bool full = errno == ENOSPC || (storage.isValid() && storage.bytesAvailable() < 64 * 1024);
-    throw ExportError(full ? QStringLiteral("磁盘空间不足，无法写入“%1”。导出没有完成，没有留下任何文件。").arg(name)
-                           : QStringLiteral("无法写入“%1”。导出没有完成，没有留下任何文件。").arg(name));
+    throw ExportError(
+        full ? QStringLiteral("磁盘空间不足，无法写入“%1”。导出没有完成，没有留下任何文件。").arg(name)
+             : QStringLiteral("无法写入“%1”。导出没有完成，没有留下任何文件。").arg(name));
 }
 
 void writeAll(QFile& file, const QByteArray& bytes, const WorkFolder& work, const QString& name)
@@ -154,9 +156,10 @@ ExportOutcome exportReceipts(const ExportSource& source, const QString& target, 
     if (!table.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         failedToWrite(work, kExportTableName);
     // The byte-order mark tells spreadsheet programs on Windows that it is UTF-8.
-    writeAll(table, QByteArray("\xEF\xBB\xBF") + csvRow({QStringLiteral("编号"), QStringLiteral("类别"),
-                                                           QStringLiteral("票据标题"), QStringLiteral("说明"),
-                                                           QStringLiteral("图片文件")}),
+    writeAll(table,
+             QByteArray("\xEF\xBB\xBF") +
+                 csvRow({QStringLiteral("编号"), QStringLiteral("类别"), QStringLiteral("票据标题"),
+                         QStringLiteral("说明"), QStringLiteral("图片文件")}),
              work, kExportTableName);
 
     // The writer is given a file of ours, so that a failed write is seen.
@@ -177,8 +180,8 @@ ExportOutcome exportReceipts(const ExportSource& source, const QString& target, 
         QString pictureCell = copied.name.isEmpty() ? copied.problem : copied.name;
         if (!copied.name.isEmpty() && picture.image.isNull())
             pictureCell += QStringLiteral("（图片无法显示）");
-        writeAll(table, csvRow({sheet.number, sheet.category, sheet.title, sheet.description, pictureCell}), work,
-                 kExportTableName);
+        writeAll(table, csvRow({sheet.number, sheet.category, sheet.title, sheet.description, pictureCell}),
+                 work, kExportTableName);
         if (!first)
             pdf.newPage();
         first = false;
@@ -211,7 +214,8 @@ ExportOutcome exportReceipts(const ExportSource& source, const QString& target, 
             return outcome;
         }
         if (error != EEXIST && error != ENOTEMPTY)
-            throw ExportError(QStringLiteral("无法把导出文件夹命名为“%1”。导出没有完成，没有留下任何文件。").arg(name));
+            throw ExportError(
+                QStringLiteral("无法把导出文件夹命名为“%1”。导出没有完成，没有留下任何文件。").arg(name));
     }
 }
 

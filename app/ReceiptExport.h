@@ -16,7 +16,10 @@ class Connection;
 class ExportError : public std::runtime_error
 {
 public:
-    explicit ExportError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit ExportError(const QString& message)
+        : std::runtime_error(message.toStdString()), m_message(message)
+    {
+    }
     const QString& message() const { return m_message; }
 
 private:

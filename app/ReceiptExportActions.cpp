@@ -40,7 +40,8 @@ public:
             m_list.addAction(action);
         }
         m_list.setContextMenuPolicy(Qt::ActionsContextMenu);
-        connect(m_export, &QAction::triggered, this, guardedHandler(report, [this](bool) { exportResults(); }));
+        connect(m_export, &QAction::triggered, this,
+                guardedHandler(report, [this](bool) { exportResults(); }));
         connect(m_print, &QAction::triggered, this, guardedHandler(report, [this](bool) { printResults(); }));
 
         QAbstractItemModel* lines = m_list.model();
@@ -100,8 +101,9 @@ private:
                                int(receipts.numbers.size()), &m_window);
         ExportOutcome outcome;
         try {
-            outcome = exportReceipts(receipts, target, exportFolderName(m_category, m_text, QDate::currentDate()),
-                                     progressIn(dialog));
+            outcome =
+                exportReceipts(receipts, target, exportFolderName(m_category, m_text, QDate::currentDate()),
+                               progressIn(dialog));
         } catch (const ExportError& e) {
             dialog.close();
             m_dialogs.info(e.message());
@@ -112,7 +114,8 @@ private:
             m_dialogs.info(QStringLiteral("导出已取消，没有留下任何文件。"));
             return;
         }
-        QString message = QStringLiteral("已导出 %1 张票据到“%2”。").arg(outcome.exported).arg(outcome.folder);
+        QString message =
+            QStringLiteral("已导出 %1 张票据到“%2”。").arg(outcome.exported).arg(outcome.folder);
         if (outcome.gone > 0)
             message += QStringLiteral("另有 %1 张票据在查询之后已被删除，没有导出。").arg(outcome.gone);
         if (m_dialogs.yesNo(message + QStringLiteral("要打开这个文件夹吗？")))

@@ -35,7 +35,8 @@ QRectF pictureArea(const QPaintDevice& device)
 
 // Lays `text` out in `width`, at most `height` high; returns the height
 // used and whether all of it fitted.
-bool drawWrapped(QPainter& painter, const QString& text, QPointF at, double width, double height, double* used)
+bool drawWrapped(QPainter& painter, const QString& text, QPointF at, double width, double height,
+                 double* used)
 {
     // A layout breaks lines only at line separators.
     QString lines = text;
@@ -99,8 +100,9 @@ PagePicture loadPagePicture(const ReceiptSheet& sheet, QPagedPaintDevice& device
     PagePicture result;
     if (sheet.pictureName.isEmpty() || !fileExists(sheet.picturePath)) {
         result.missing = true;
-        result.problem = QStringLiteral("票据相关的图片丢失（%1）。")
-                             .arg(sheet.pictureName.isEmpty() ? QStringLiteral("没有图片") : sheet.pictureName);
+        result.problem =
+            QStringLiteral("票据相关的图片丢失（%1）。")
+                .arg(sheet.pictureName.isEmpty() ? QStringLiteral("没有图片") : sheet.pictureName);
         return result;
     }
     const QSizeF area = pictureArea(device).size() * (kPictureDpi / device.logicalDpiY());
@@ -142,8 +144,8 @@ void paintReceiptPage(QPainter& painter, const ReceiptSheet& sheet, const PagePi
     double y = kMarginMm * mm;
     double used = 0;
     painter.setFont(heading);
-    drawWrapped(painter, printable(QStringLiteral("%1  %2").arg(sheet.number, sheet.title)), QPointF(left, y), width,
-                22 * mm, &used);
+    drawWrapped(painter, printable(QStringLiteral("%1  %2").arg(sheet.number, sheet.title)), QPointF(left, y),
+                width, 22 * mm, &used);
     y += used + 3 * mm;
     painter.setFont(font);
     const QString lines = QStringLiteral("编号：%1\n类别：%2\n票据标题：%3")
@@ -153,7 +155,8 @@ void paintReceiptPage(QPainter& painter, const ReceiptSheet& sheet, const PagePi
     const double descriptionRoom = pictureArea(device).top() - 4 * mm - y;
     const QString description = QStringLiteral("说明：%1").arg(printable(sheet.description));
     const QFontMetricsF metrics(font, painter.device());
-    if (!drawWrapped(painter, description, QPointF(left, y), width, descriptionRoom - metrics.height(), &used)) {
+    if (!drawWrapped(painter, description, QPointF(left, y), width, descriptionRoom - metrics.height(),
+                     &used)) {
         painter.drawText(QPointF(left, y + used + metrics.ascent()),
                          QStringLiteral("……（说明未完，全文见 票据.csv）"));
     }

@@ -84,9 +84,11 @@ protected:
         return file.readAll();
     }
     // A receipt whose texts are the bytes given, as another program may have written them.
-    void addRaw(const QByteArray& category, const QByteArray& title, const QByteArray& text, const QString& pic)
+    void addRaw(const QByteArray& category, const QByteArray& title, const QByteArray& text,
+                const QString& pic)
     {
-        Statement insert(connection.handle(), "insert into pj(类别, 票据标题, 说明, 图片) values (?1, ?2, ?3, ?4)");
+        Statement insert(connection.handle(),
+                         "insert into pj(类别, 票据标题, 说明, 图片) values (?1, ?2, ?3, ?4)");
         insert.bind(1, category);
         insert.bind(2, title);
         insert.bind(3, text);
@@ -105,9 +107,15 @@ protected:
 TEST(ExportNamesTest, HostileNamesBecomeFileNamesEverySystemTakesAndNeverTwice)
 {
     const QString chinese50 = QString(50, QChar(0x7968));
-    const QString bases[] = {"1_<a>:\"b\"/c\\d|e?f*g", QString::fromUtf8("2_nul\0x\x01\x1f\x7f", 10), "3_trailing. . ",
-                             "4_" + chinese50, "5_" + chinese50 + chinese50, "6_" + QString(300, u'a'),
-                             QString("7_") + QChar(0xD800) + "x", "", "8_\U0001F600" + QString(200, QChar(0x4E00))};
+    const QString bases[] = {"1_<a>:\"b\"/c\\d|e?f*g",
+                             QString::fromUtf8("2_nul\0x\x01\x1f\x7f", 10),
+                             "3_trailing. . ",
+                             "4_" + chinese50,
+                             "5_" + chinese50 + chinese50,
+                             "6_" + QString(300, u'a'),
+                             QString("7_") + QChar(0xD800) + "x",
+                             "",
+                             "8_\U0001F600" + QString(200, QChar(0x4E00))};
     UniqueNames names;
     QSet<QString> given;
     TempFolder out;
@@ -116,19 +124,20 @@ TEST(ExportNamesTest, HostileNamesBecomeFileNamesEverySystemTakesAndNeverTwice)
         EXPECT_LE(name.toUtf8().size(), kMaxExportNameBytes) << name.toStdString();
         EXPECT_TRUE(name.endsWith(".jpg")) << name.toStdString();
         for (const QChar c : name)
-            EXPECT_FALSE(QStringView(u"<>:\"/\\|?*").contains(c) || c.unicode() < 0x20)
-                << name.toStdString();
+            EXPECT_FALSE(QStringView(u"<>:\"/\\|?*").contains(c) || c.unicode() < 0x20) << name.toStdString();
         EXPECT_FALSE(name.chopped(4).endsWith(u'.') || name.chopped(4).endsWith(u' ')) << name.toStdString();
         EXPECT_TRUE(QFile(out.write(name, "x")).exists()) << "the system takes " << name.toStdString();
         given.insert(name);
     }
-    EXPECT_EQ(names.take("4_" + chinese50, "jpg"), "4_" + chinese50 + "~2.jpg") << "50 characters of Chinese fit whole";
+    EXPECT_EQ(names.take("4_" + chinese50, "jpg"), "4_" + chinese50 + "~2.jpg")
+        << "50 characters of Chinese fit whole";
     // Names that differ only in what was replaced, or in letter case, still get names of their own.
     EXPECT_EQ(names.take("9_a:b", "jpg"), "9_a_b.jpg");
     EXPECT_EQ(names.take("9_a?b", "jpg"), "9_a_b~2.jpg");
     EXPECT_EQ(names.take("9_A|B", "JPG"), "9_A_B~3.JPG");
     const QString longer = names.take("6_" + QString(300, u'a'), "jpg");
-    EXPECT_TRUE(longer.endsWith("~2.jpg") && longer.toUtf8().size() <= kMaxExportNameBytes) << longer.toStdString();
+    EXPECT_TRUE(longer.endsWith("~2.jpg") && longer.toUtf8().size() <= kMaxExportNameBytes)
+        << longer.toStdString();
 
     EXPECT_EQ(exportFolderName(" 办公 ", "a/b", QDate(2026, 12, 10)), "票据导出 2026-12-10 办公 a_b");
     EXPECT_EQ(exportFolderName("", "", QDate(2026, 12, 10)), "票据导出 2026-12-10");
@@ -185,7 +194,8 @@ TEST_F(ExportTest, HostileTextsSurviveInTheTablePicturesAndPdf)
     const QString pdf = outcome.folder + "/票据.pdf";
     const QStringList pages = run("pdftotext", {"-layout", pdf, "-"}).split(u'\f', Qt::SkipEmptyParts);
     ASSERT_GE(pages.size(), 5);
-    EXPECT_TRUE(pages[0].contains("打印纸, \"A4\"") && pages[0].contains("发票号 0123")) << pages[0].toStdString();
+    EXPECT_TRUE(pages[0].contains("打印纸, \"A4\"") && pages[0].contains("发票号 0123"))
+        << pages[0].toStdString();
     EXPECT_TRUE(pages[1].contains("夜间") && pages[1].contains("加价")) << pages[1].toStdString();
     EXPECT_TRUE(pages[2].contains("图片丢失")) << pages[2].toStdString();
     EXPECT_TRUE(pages[3].contains("图片无法显示")) << pages[3].toStdString();
