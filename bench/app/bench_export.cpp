@@ -71,7 +71,8 @@ void build(const QString& folder, int receipts)
     connection.execute(schema::kCreateReceipts);
     const QByteArray bytes = photo();
     connection.execute("begin");
-    Statement insert(connection.handle(), "insert into pj(类别, 票据标题, 说明, 图片) values (?1, ?2, ?3, ?4)");
+    Statement insert(connection.handle(),
+                     "insert into pj(类别, 票据标题, 说明, 图片) values (?1, ?2, ?3, ?4)");
     for (int n = 1; n <= receipts; ++n) {
         const QString name = QStringLiteral("%1.jpg").arg(n, 5, 10, QLatin1Char('0'));
         QFile file(folder + "image/" + name);
@@ -85,7 +86,8 @@ void build(const QString& folder, int receipts)
         insert.step();
     }
     connection.execute("commit");
-    std::printf("built %d receipts with 12 MP photos of %.1f MB each\n", receipts, double(bytes.size()) / 1e6);
+    std::printf("built %d receipts with 12 MP photos of %.1f MB each\n", receipts,
+                double(bytes.size()) / 1e6);
     std::fflush(stdout);
 }
 
@@ -126,9 +128,10 @@ void measure(const QString& folder, int receipts)
 
     std::printf("%d receipts exported to %s\n", outcome.exported, qPrintable(outcome.folder));
     row("floor: cp of the pictures", cp, "");
-    row("export, all", whole, QStringLiteral("pictures and table %1 ms = %2 × cp (goal ≤ 1.5)")
-                                  .arg(whole - pages, 0, 'f', 0)
-                                  .arg((whole - pages) / cp, 0, 'f', 2));
+    row("export, all", whole,
+        QStringLiteral("pictures and table %1 ms = %2 × cp (goal ≤ 1.5)")
+            .arg(whole - pages, 0, 'f', 0)
+            .arg((whole - pages) / cp, 0, 'f', 2));
     row("PDF alone, per page", pages / receipts,
         QStringLiteral("floor: the photo's scaled decode %1 ms (%2 × %3)")
             .arg(decode, 0, 'f', 1)
