@@ -141,7 +141,8 @@ QString exportFolderName(const QString& category, const QString& text, const QDa
     for (const QString& part : {trimmed(category), trimmed(text)})
         if (!part.isEmpty())
             parts.append(part);
-    return safeFileName(parts.join(u' '));
+    // Room is left for the " (2)" that a second export of the day gets.
+    return safeFileName(cutToBytes(parts.join(u' '), kMaxExportNameBytes - 12));
 }
 
 } // namespace qb
