@@ -2,6 +2,7 @@
 
 #include "app/Accessibility.h"
 #include "app/EntryPage.h"
+#include "app/ReceiptExportActions.h"
 #include "app/SearchPage.h"
 #include "app/StoreBootstrap.h"
 #include "picture/PictureLoader.h"
@@ -59,6 +60,7 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
     report.guard([this] { m_startPicture = loadStartPicture(); });
     ui->Image1->setPicture(m_startPicture);
     connectHandlers();
+    attachReceiptExport(*this, m_dialogs, m_report);
 
     m_report.guard([this] { FormCreate(); });
     describeMainWindow(*this);

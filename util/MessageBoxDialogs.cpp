@@ -48,6 +48,12 @@ QString MessageBoxDialogs::openPicture()
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
 }
 
+QString MessageBoxDialogs::chooseFolder(const QString& title)
+{
+    const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), title);
+    return folder.isEmpty() ? QString() : QDir::toNativeSeparators(folder);
+}
+
 QStringList MessageBoxDialogs::pictureFilters()
 {
     QStringList all;

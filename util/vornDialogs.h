@@ -20,6 +20,9 @@ public:
     // "All" chosen. Yields the chosen file, or an empty text when the user
     // cancelled.
     virtual QString openPicture() = 0;
+    // A folder to write into, asked with `title`. Yields the chosen folder,
+    // or an empty text when the user cancelled.
+    virtual QString chooseFolder(const QString& title) = 0;
 };
 
 // The real boxes are MessageBoxDialogs (util/MessageBoxDialogs.h), in the

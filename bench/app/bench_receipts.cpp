@@ -63,6 +63,7 @@ public:
         std::printf("  FAILURE: %s\n", qPrintable(text));
     }
     QString openPicture() override { return QString(); }
+    QString chooseFolder(const QString&) override { return QString(); }
 };
 
 const QStringList kCategories{"办公", "交通", "餐饮", "住宿", "通讯", "水电", "医疗", "培训", "杂项", "礼品"};

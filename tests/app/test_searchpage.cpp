@@ -1,6 +1,8 @@
+#include "app/ExportNames.h"
 #include "app/ReceiptSearch.h"
 #include "tests/app/EntryFixture.h"
 
+#include <QAction>
 #include <QFile>
 #include <QPushButton>
 
@@ -230,4 +232,32 @@ TEST_F(SearchPageTest, EverySpellingOfACategoryIsTheSameCategory)
             EXPECT_EQ(numbers(scanForReceipts(window->ADOConnection1(), spelling, "")), g.receipts)
                 << "the statement, for '" << spelling.toStdString() << "'";
         }
+}
+
+TEST_F(SearchPageTest, ResultsAreExportedByKeyOrMenuOnlyWhenThereAreAny)
+{
+    auto* list = find<QListView>("ListBox1");
+    auto* exportResults = child<QAction>(*window, "ExportResults");
+    EXPECT_TRUE(list->actions().contains(exportResults) &&
+                list->actions().contains(child<QAction>(*window, "PrintResults")))
+        << "both are in the list's context menu";
+    search("", "没有这个");
+    EXPECT_FALSE(exportResults->isEnabled()) << "an empty list has nothing to export";
+    search("办公", "");
+    ASSERT_TRUE(exportResults->isEnabled());
+
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    dialogs.folders.push_back(folder.path());
+    dialogs.answers.push_back(false);
+    find<QLineEdit>("Edit4")->setText("changed since");
+    for (const char* focus : {"ListBox1", "Edit4"}) {
+        find<QWidget>(focus)->setFocus();
+        QTest::keyClick(find<QWidget>(focus), Qt::Key_E, Qt::ControlModifier);
+    }
+    const QString made = folder.path() + exportFolderName("办公", "", QDate::currentDate());
+    EXPECT_TRUE(QFileInfo(made + "/票据.pdf").isFile()) << "named after the search that listed the lines";
+    EXPECT_EQ(dialogs.shown.filter("folder: ").size(), 2) << "Ctrl+E works in the list and in the text field";
+    ASSERT_FALSE(dialogs.questions.isEmpty());
+    EXPECT_EQ(dialogs.questions.constFirst(), "已导出 2 张票据到“" + made + "”。要打开这个文件夹吗？");
 }

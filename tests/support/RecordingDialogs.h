@@ -29,6 +29,17 @@ public:
         return chosen;
     }
 
+    // The folder dialog yields the folders queued, then nothing (cancelled).
+    QString chooseFolder(const QString& title) override
+    {
+        shown.append(QStringLiteral("folder: ") + title);
+        if (folders.empty())
+            return QString();
+        const QString chosen = folders.front();
+        folders.pop_front();
+        return chosen;
+    }
+
     // Everything shown, in order, as "info: ...", "yesno: ...", "failure[caption]: ...".
     QStringList shown;
     QStringList infos;
@@ -37,6 +48,7 @@ public:
     QStringList failureCaptions;
     std::deque<bool> answers;
     std::deque<QString> pictures;
+    std::deque<QString> folders;
 };
 
 } // namespace qb::test
