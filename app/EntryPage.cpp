@@ -27,6 +27,7 @@ void Form_main::showPictureInPreview(const QString& path)
 {
     const BusyCursor busy;
     ui->Image2->setPicture(loadAndRemember(path, ui->Image2->size()));
+    ui->Image2->setSource({path, QString(), QString()});
     ui->Image2->setAccessibleDescription(QFileInfo(path).fileName());
 }
 
@@ -180,14 +181,15 @@ void Form_main::DBGrid1CellClick()
     ui->Edit3->setText(pictureFolder() + trimmed(m_receipts.fieldAsText(kPicture)));
     m_clickedPicturePath = ui->Edit3->text();
     m_clickedReceipt = m_receipts.fieldAsText(schema::kId);
-    displayStoredPicture(ui->Edit3->text(), *ui->Image2);
+    displayStoredPicture(ui->Edit3->text(), *ui->Image2, m_clickedReceipt, ui->Edit1->text());
 }
 
 // Shows a stored picture, or the start picture and a message when its file
 // is gone. A picture that cannot be decoded leaves the start picture before
 // its failure is reported: the box must not go on showing the picture of the
 // receipt shown before beside this receipt's fields.
-void Form_main::displayStoredPicture(const QString& path, ImageBox& box)
+void Form_main::displayStoredPicture(const QString& path, ImageBox& box, const QString& receipt,
+                                     const QString& title)
 {
     if (fileExists(path)) {
         const BusyCursor busy;
@@ -198,6 +200,7 @@ void Form_main::displayStoredPicture(const QString& path, ImageBox& box)
             throw;
         }
         box.setAccessibleDescription(QFileInfo(path).fileName());
+        box.setSource({path, receipt, title});
         return;
     }
     box.setPicture(m_startPicture);

@@ -2,6 +2,7 @@
 
 #include "app/Accessibility.h"
 #include "app/DataSource.h"
+#include "app/PictureViewerAttachment.h"
 #include "app/StoreBootstrap.h"
 #include "controls/FileDropPan.h"
 #include "picture/PictureLoader.h"
@@ -71,6 +72,7 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
     report.guard([this] { m_startPicture = loadStartPicture(); });
     ui->Image1->setPicture(m_startPicture);
     connectHandlers();
+    attachPictureViewer(*this, m_dialogs);
 
     m_report.guard([this] { FormCreate(); });
     describeMainWindow(*this);

@@ -72,7 +72,9 @@ private:
     void ListBox1Click();
 
     void refreshCategoryLists();
-    void displayStoredPicture(const QString& path, ImageBox& box);
+    // `receipt` (its number) and `title` name the receipt the picture is shown for.
+    void displayStoredPicture(const QString& path, ImageBox& box, const QString& receipt,
+                              const QString& title);
     bool clickedPictureStillShown();
     void followGridCurrentRow(int row);
     void moveGridByWheel(const QWheelEvent& wheel);

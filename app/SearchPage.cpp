@@ -34,7 +34,8 @@ void Form_main::ListBox1Click()
     const QString description = trimmed(query.fieldAsText(schema::kDescription));
     // A line added to an empty memo ends with a line break of its own.
     ui->Memo1->setPlainText(title.isEmpty() ? description + u'\n' : title + u'\n' + description);
-    displayStoredPicture(pictureFolder() + trimmed(query.fieldAsText(schema::kPicture)), *ui->Image3);
+    displayStoredPicture(pictureFolder() + trimmed(query.fieldAsText(schema::kPicture)), *ui->Image3,
+                         trimmed(query.fieldAsText(schema::kId)), title);
 }
 
 } // namespace qb
