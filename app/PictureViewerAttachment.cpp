@@ -52,8 +52,8 @@ protected:
             QAction* view = menu.addAction(QStringLiteral("查看原图"));
             view->setShortcut(kViewKey);
             view->setEnabled(!box->source().path.isEmpty());
-            if (menu.exec(static_cast<QContextMenuEvent*>(event)->globalPos()) == view)
-                open(box);
+            connect(view, &QAction::triggered, this, [this, box] { open(box); });
+            menu.exec(static_cast<QContextMenuEvent*>(event)->globalPos());
             return true;
         }
         return QObject::eventFilter(watched, event);
