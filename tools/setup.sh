@@ -15,7 +15,7 @@ build_packages=(cmake pkg-config g++ make qt6-base-dev qt6-svg-dev qt6-translati
                 libjpeg62-turbo-dev libicu-dev libabsl-dev libtiff-dev libemf2svg-dev mdbtools-dev fonts-noto-cjk
                 xvfb xauth openbox)
 test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3 clang libclang-rt-14-dev clang-format desktop-file-utils
-               appstream mdbtools xdotool poppler-utils)
+               appstream mdbtools xdotool poppler-utils libjpeg-turbo-progs)
 
 packages=("${build_packages[@]}")
 [ "$mode" = test ] && packages+=("${test_packages[@]}")

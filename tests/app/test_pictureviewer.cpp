@@ -16,7 +16,10 @@ class PictureViewerTest : public PageFixture
 {
 protected:
     PictureViewer* viewer() { return window->findChild<PictureViewer*>("PictureViewer"); }
-    bool viewerShows(const QString& path) { return viewer() && viewer()->isVisible() && viewer()->source().path == path; }
+    bool viewerShows(const QString& path)
+    {
+        return viewer() && viewer()->isVisible() && viewer()->source().path == path;
+    }
     void closeViewer()
     {
         if (viewer())
@@ -32,7 +35,8 @@ protected:
             if (!menu)
                 return;
             QAction* item = menu->actions().value(0);
-            seen = item->text() + ' ' + item->shortcut().toString() + (item->isEnabled() ? "" : " (disabled)");
+            seen =
+                item->text() + ' ' + item->shortcut().toString() + (item->isEnabled() ? "" : " (disabled)");
             item->isEnabled() ? item->trigger() : void();
             menu->close();
         });
@@ -84,7 +88,8 @@ TEST_F(PictureViewerTest, EachWayOfOpeningShowsTheFileTheBoxShows)
     EXPECT_FALSE(viewer()->isVisible()) << "the search page's start picture opened a viewer";
     click("Button5");
     auto* list = find<QListView>("ListBox1");
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(0, 0)).center());
     pressF3();
     ASSERT_TRUE(viewerShows(pictureFolder() + "00001.jpg"));
     QWidget* view = child<QWidget>(*viewer(), "PictureView");
@@ -103,7 +108,8 @@ TEST_F(PictureViewerTest, EachWayOfOpeningShowsTheFileTheBoxShows)
     pressF3();
     EXPECT_FALSE(viewer()->isVisible());
     ASSERT_EQ(dialogs.infos.size(), 1);
-    EXPECT_TRUE(dialogs.infos[0].startsWith("图片“" + pictureFolder() + "00002.jpg”无法显示。")) << dialogs.infos[0].toStdString();
+    EXPECT_TRUE(dialogs.infos[0].startsWith("图片“" + pictureFolder() + "00002.jpg”无法显示。"))
+        << dialogs.infos[0].toStdString();
     EXPECT_TRUE(dialogs.failures.isEmpty()) << dialogs.failures.join("\n").toStdString();
 }
 
@@ -126,11 +132,14 @@ TEST_F(PictureViewerTest, PrintsThePictureTurnedAsShown)
     printer.setOutputFileName(folder.file("out.pdf"));
     viewer.print(printer);
     QProcess pdftoppm;
-    pdftoppm.start("pdftoppm", {"-r", "20", "-png", "-singlefile", folder.file("out.pdf"), folder.file("page")});
-    ASSERT_TRUE(pdftoppm.waitForFinished(20000) && pdftoppm.exitCode() == 0) << pdftoppm.readAllStandardError().toStdString();
+    pdftoppm.start("pdftoppm",
+                   {"-r", "20", "-png", "-singlefile", folder.file("out.pdf"), folder.file("page")});
+    ASSERT_TRUE(pdftoppm.waitForFinished(20000) && pdftoppm.exitCode() == 0)
+        << pdftoppm.readAllStandardError().toStdString();
     const QImage page(folder.file("page.png"));
     ASSERT_FALSE(page.isNull());
     EXPECT_TRUE(isRed(page.pixelColor(page.width() / 2, page.height() * 3 / 10)));
     EXPECT_TRUE(isBlue(page.pixelColor(page.width() / 2, page.height() * 7 / 10)));
-    EXPECT_FALSE(isRed(page.pixelColor(page.width() / 2, 2))) << "not fitted to the page: red at its top edge";
+    EXPECT_FALSE(isRed(page.pixelColor(page.width() / 2, 2)))
+        << "not fitted to the page: red at its top edge";
 }
