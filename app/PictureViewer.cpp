@@ -9,7 +9,6 @@
 #include <QAbstractScrollArea>
 #include <QAction>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +16,7 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -70,7 +70,6 @@ public:
     }
 
     std::function<void()> detailChanged;
-    std::function<void(int)> pageTurned;
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -117,17 +116,6 @@ protected:
         verticalScrollBar()->setValue(verticalScrollBar()->value() - moved.y());
     }
     void mouseReleaseEvent(QMouseEvent*) override { viewport()->setCursor(Qt::OpenHandCursor); }
-
-    void keyPressEvent(QKeyEvent* event) override
-    {
-        // The scroll area would page the picture; here the keys page the hits.
-        if (event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp) {
-            if (pageTurned)
-                pageTurned(event->key() == Qt::Key_PageDown ? 1 : -1);
-            return;
-        }
-        QAbstractScrollArea::keyPressEvent(event);
-    }
 
     void scrollContentsBy(int, int) override { viewport()->update(); }
 
@@ -279,7 +267,11 @@ PictureViewer::PictureViewer(Dialogs& dialogs, QWidget* parent)
         }
 
     m_view->detailChanged = [this] { updateNote(); };
-    m_view->pageTurned = [this](int step) { turnPage(step); };
+    // The scroll area would page the picture with these keys; here they page the hits.
+    for (const auto& [key, step] : {std::pair(Qt::Key_PageDown, 1), std::pair(Qt::Key_PageUp, -1)}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] { turnPage(step); });
+    }
 }
 
 PictureViewer::~PictureViewer() = default;
@@ -339,7 +331,7 @@ bool PictureViewer::fitted() const
 }
 QString PictureViewer::note() const
 {
-    return m_note->isVisible() || !m_note->text().isEmpty() ? m_note->text() : QString();
+    return m_note->text();
 }
 
 void PictureViewer::zoomIn()

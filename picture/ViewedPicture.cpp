@@ -146,6 +146,13 @@ bool ViewedPicture::prepare(double scale, double pixelRatio)
                      .arg(target.height());
     if (detailedEnough(target))
         return false;
+    // A size that failed once (a metafile the converter cannot draw in its
+    // second) would fail again, a second later each time.
+    if (!m_failedAt.isEmpty() && target.width() >= m_failedAt.width() &&
+        target.height() >= m_failedAt.height()) {
+        m_note = m_failure;
+        return false;
+    }
     try {
         QImage decoded = loadPicture(m_path, target);
         // A header that understated the size: the pixels are what counts.
@@ -156,7 +163,8 @@ bool ViewedPicture::prepare(double scale, double pixelRatio)
     } catch (const PictureError& e) {
         if (m_image.isNull())
             throw;
-        m_note = QStringLiteral("无法以这个倍数显示全部细节：%1").arg(e.message());
+        m_failure = m_note = QStringLiteral("无法以这个倍数显示全部细节：%1").arg(e.message());
+        m_failedAt = target;
         return false;
     }
 }

@@ -57,6 +57,9 @@ private:
     bool m_scalable = false;
     QImage m_image;
     QString m_note;
+    // The smallest size whose decode failed, and why.
+    QSize m_failedAt;
+    QString m_failure;
 };
 
 } // namespace qb

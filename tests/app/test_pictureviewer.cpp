@@ -92,13 +92,14 @@ TEST_F(PictureViewerTest, EachWayOfOpeningShowsTheFileTheBoxShows)
                       list->visualRect(list->model()->index(0, 0)).center());
     pressF3();
     ASSERT_TRUE(viewerShows(pictureFolder() + "00001.jpg"));
-    QWidget* view = child<QWidget>(*viewer(), "PictureView");
-    QTest::keyClick(view, Qt::Key_PageDown);
-    QTest::keyClick(view, Qt::Key_PageDown);
+    viewer()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == viewer(); }));
+    QTest::keyClick(viewer(), Qt::Key_PageDown);
+    QTest::keyClick(viewer(), Qt::Key_PageDown);
     EXPECT_TRUE(viewerShows(pictureFolder() + "00003.jpg"));
     EXPECT_EQ(viewer()->windowTitle(), "查看图片 - 票据 3：火车");
-    QTest::keyClick(view, Qt::Key_PageDown);
-    QTest::keyClick(view, Qt::Key_PageUp);
+    QTest::keyClick(viewer(), Qt::Key_PageDown);
+    QTest::keyClick(viewer(), Qt::Key_PageUp);
     EXPECT_TRUE(viewerShows(pictureFolder() + "00002.jpg"));
     EXPECT_EQ(list->selectionModel()->selectedIndexes().value(0).row(), 1);
 
