@@ -41,7 +41,10 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        auto* box = static_cast<ImageBox*>(watched);
+        // Null while the box is being destroyed, when it is an ImageBox no more.
+        auto* box = qobject_cast<ImageBox*>(watched);
+        if (!box)
+            return false;
         if (event->type() == QEvent::MouseButtonDblClick &&
             static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
             open(box);
