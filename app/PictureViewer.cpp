@@ -54,8 +54,9 @@ public:
     void setFitted(bool fit)
     {
         m_fit = fit;
+        // 1:1 is a pixel of the picture on a pixel of the screen.
         if (!fit)
-            zoomTo(1.0, viewportCentre());
+            zoomTo(1.0 / devicePixelRatioF(), viewportCentre());
         else
             relayout();
     }
