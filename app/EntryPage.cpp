@@ -177,6 +177,7 @@ void EntryPage::showPictureInPreview(const QString& path)
 {
     const BusyCursor busy;
     ui->Image2->setPicture(loadAndRemember(path, ui->Image2->size()));
+    ui->Image2->setSource({path, QString(), QString()});
     ui->Image2->setAccessibleDescription(QFileInfo(path).fileName());
 }
 
@@ -330,7 +331,8 @@ void EntryPage::DBGrid1CellClick()
     ui->Edit3->setText(pictureFolder() + trimmed(m_receipts.fieldAsText(kPicture)));
     m_clickedPicturePath = ui->Edit3->text();
     m_clickedReceipt = m_receipts.fieldAsText(schema::kId);
-    displayStoredPicture(ui->Edit3->text(), *ui->Image2, m_startPicture, m_dialogs,
+    displayStoredPicture(ui->Edit3->text(), *ui->Image2, {QString(), m_clickedReceipt, ui->Edit1->text()},
+                         m_startPicture, m_dialogs,
                          [this](const QString& path, QSize box) { return loadAndRemember(path, box); });
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/Accessibility.h"
 #include "app/EntryPage.h"
+#include "app/PictureViewerAttachment.h"
 #include "app/ReceiptExportActions.h"
 #include "app/SearchPage.h"
 #include "app/StoreBootstrap.h"
@@ -61,6 +62,7 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
     ui->Image1->setPicture(m_startPicture);
     connectHandlers();
     attachReceiptExport(*this, m_dialogs, m_report);
+    attachPictureViewer(*this, m_dialogs);
 
     m_report.guard([this] { FormCreate(); });
     describeMainWindow(*this);

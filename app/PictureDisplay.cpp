@@ -15,7 +15,8 @@ namespace qb {
 // A picture that cannot be decoded leaves the start picture before its
 // failure is reported: the box must not go on showing the picture of the
 // receipt shown before beside this receipt's fields.
-void displayStoredPicture(const QString& path, ImageBox& box, const QImage& startPicture, Dialogs& dialogs,
+void displayStoredPicture(const QString& path, ImageBox& box, PictureSource source,
+                          const QImage& startPicture, Dialogs& dialogs,
                           const std::function<QImage(const QString& path, QSize box)>& load)
 {
     if (fileExists(path)) {
@@ -27,6 +28,8 @@ void displayStoredPicture(const QString& path, ImageBox& box, const QImage& star
             throw;
         }
         box.setAccessibleDescription(QFileInfo(path).fileName());
+        source.path = path;
+        box.setSource(source);
         return;
     }
     box.setPicture(startPicture);

@@ -108,7 +108,8 @@ void SearchPage::ListBox1Click()
     // A line added to an empty memo ends with a line break of its own.
     ui->Memo1->setPlainText(title.isEmpty() ? description + u'\n' : title + u'\n' + description);
     displayStoredPicture(pictureFolder() + trimmed(query.fieldAsText(schema::kPicture)), *ui->Image3,
-                         m_startPicture, m_dialogs);
+                         {QString(), trimmed(query.fieldAsText(schema::kId)), title}, m_startPicture,
+                         m_dialogs);
 }
 
 } // namespace qb

@@ -31,6 +31,7 @@ void ImageBox::setPicture(const QImage& picture)
                     ? picture
                     : picture.scaled(kept, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     m_scaled = QPixmap();
+    m_source = PictureSource();
     update();
 }
 

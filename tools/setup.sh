@@ -16,7 +16,7 @@ build_packages=(cmake pkg-config g++ make qt6-base-dev qt6-svg-dev qt6-translati
                 fonts-arphic-uming
                 xvfb xauth openbox)
 test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3 clang libclang-rt-14-dev clang-format desktop-file-utils
-               appstream mdbtools xdotool poppler-utils python3)
+               appstream mdbtools xdotool poppler-utils python3 libjpeg-turbo-progs)
 
 packages=("${build_packages[@]}")
 [ "$mode" = test ] && packages+=("${test_packages[@]}")

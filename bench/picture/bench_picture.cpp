@@ -14,8 +14,17 @@
 //   bench_picture --one <file> <width> <height>
 //
 // is that child process.
+//
+//   bench_picture --viewer
+//
+// measures the picture viewer instead: a 12 MP JPEG opened fitted to a
+// 1280 x 900 window beside djpeg at the same scale as a whole process, the
+// switch to 1:1 beside a full djpeg, the peak memory beside the decoded
+// picture's bytes, and an EMF and a WMF zoomed to 400 %.
 #include "controls/ImageBox.h"
 #include "picture/PictureLoader.h"
+#include "picture/ViewGeometry.h"
+#include "picture/ViewedPicture.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,6 +33,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
@@ -368,12 +378,179 @@ int showOne(int argc, char** argv)
     return 0;
 }
 
+// ---- the viewer
+
+long peakOfThisProcessMb(const char* field = "VmHWM:")
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith(field))
+                return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLong() / 1024;
+    return 0;
+}
+
+// In a process of its own: opens the picture fitted to the window as the
+// viewer does (decoded for the view and scaled to the size shown), then
+// zooms to `zoom` (0: stay fitted). Prints the times, the scale libjpeg
+// used in eighths, the peaks and what the viewer says.
+int viewOne(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QString path = QString::fromLocal8Bit(argv[2]);
+    const double zoom = atof(argv[3]);
+    const QSize window(1280, 900);
+    const long before = peakOfThisProcessMb("VmRSS:");
+    QString outcome = QStringLiteral("shown");
+    double openMs = 0, zoomMs = 0;
+    int eighths = 0;
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        qb::ViewedPicture picture(path);
+        const double fit = qb::view::fitScale(picture.naturalSize(), 0, window);
+        picture.prepare(fit);
+        const QSize shown = qb::view::shownSize(picture.naturalSize(), 0, fit);
+        (void)picture.image().scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        openMs = timer.nsecsElapsed() / 1e6;
+        eighths = int(std::lround(8.0 * picture.image().width() / picture.naturalSize().width()));
+        if (zoom > 0) {
+            timer.restart();
+            picture.prepare(zoom);
+            zoomMs = timer.nsecsElapsed() / 1e6;
+            if (!picture.note().isEmpty())
+                outcome = picture.note().simplified();
+        }
+        outcome += QStringLiteral(" (%1 x %2)").arg(picture.image().width()).arg(picture.image().height());
+    } catch (const qb::PictureError& e) {
+        outcome = e.message().simplified();
+    }
+    std::printf("%.1f\t%.1f\t%d\t%ld\t%ld\t%s\n", openMs, zoomMs, eighths, peakOfThisProcessMb(), before,
+                outcome.toUtf8().constData());
+    return 0;
+}
+
+// Median wall time of a whole process, in ms; negative when it failed.
+double processMs(const QString& program, const QStringList& arguments, int runs = 5)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        QElapsedTimer timer;
+        timer.start();
+        process.start(program, arguments);
+        if (!process.waitForFinished(60000) || process.exitCode() != 0)
+            return -1;
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+// Medians over fresh processes of viewOne's figures.
+QStringList viewMedians(const QString& file, double zoom, int runs = 5)
+{
+    std::vector<double> open, zoomed;
+    QStringList last;
+    for (int i = 0; i < runs; ++i) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {"--view", file, QString::number(zoom)});
+        child.waitForFinished(120000);
+        last = QString::fromUtf8(child.readAllStandardOutput()).trimmed().split(u'\t');
+        if (last.size() < 6)
+            return {};
+        open.push_back(last[0].toDouble());
+        zoomed.push_back(last[1].toDouble());
+    }
+    std::sort(open.begin(), open.end());
+    std::sort(zoomed.begin(), zoomed.end());
+    last[0] = QString::number(open[open.size() / 2], 'f', 1);
+    last[1] = QString::number(zoomed[zoomed.size() / 2], 'f', 1);
+    return last;
+}
+
+bool writeWmfDrawing(const QString& path)
+{
+    // A ruled form: 200 lines and 200 boxes.
+    return writeWmf(path, 8, [](QByteArray& b) {
+        const auto record = [&b](quint16 function, std::initializer_list<int> params) {
+            put32(b, 3 + qint64(params.size()));
+            put16(b, function);
+            for (int p : params)
+                put16(b, p);
+        };
+        for (int i = 0; i < 200; ++i) {
+            record(0x0214, {10 + i * 5, 10});                                 // MOVETO y, x
+            record(0x0213, {10 + i * 5, 990});                                // LINETO y, x
+            record(0x041B, {14 + i * 5, 60 + i * 4, 11 + i * 5, 20 + i * 4}); // RECTANGLE b, r, t, l
+        }
+    });
+}
+
+int benchViewer()
+{
+    QTemporaryDir folder;
+    const QString jpeg = folder.filePath(QStringLiteral("phone-12mp.jpg"));
+    const QString emf = folder.filePath(QStringLiteral("lines-2k.emf"));
+    const QString wmf = folder.filePath(QStringLiteral("form-600.wmf"));
+    if (!writeJpeg(jpeg, 4000, 3000) || !writeEmfLines(emf, 2000) || !writeWmfDrawing(wmf)) {
+        std::fprintf(stderr, "cannot write the pictures\n");
+        return 1;
+    }
+    const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
+    std::printf("the viewer, each figure the median of 5 fresh processes, a 1280 x 900 window\n\n");
+    std::printf("%-44s %10s %12s %8s  %s\n", "what", "ms", "floor ms", "ratio", "floor");
+    const QStringList fitted = viewMedians(jpeg, 1.0);
+    if (fitted.isEmpty()) {
+        std::fprintf(stderr, "the viewer's child process gave no answer\n");
+        return 1;
+    }
+    const int eighths = fitted[2].toInt();
+    const auto row = [&](const char* what, double ms, double floor, const QString& floorName) {
+        if (floor > 0)
+            std::printf("%-44s %10.1f %12.1f %8.2f  %s\n", what, ms, floor, ms / floor,
+                        qPrintable(floorName));
+        else
+            std::printf("%-44s %10.1f %12s %8s  %s\n", what, ms, "-", "-",
+                        "djpeg not found (libjpeg-turbo-progs)");
+    };
+    const double scaledFloor =
+        djpeg.isEmpty() ? -1
+                        : processMs(djpeg, {"-scale", QStringLiteral("%1/8").arg(eighths), "-bmp", jpeg});
+    const double fullFloor = djpeg.isEmpty() ? -1 : processMs(djpeg, {"-bmp", jpeg});
+    row("12 MP JPEG opened fitted", fitted[0].toDouble(), scaledFloor,
+        QStringLiteral("djpeg -scale %1/8, whole process").arg(eighths));
+    row("  then switched to 1:1", fitted[1].toDouble(), fullFloor, QStringLiteral("djpeg, whole process"));
+    const long decodedMb = 4000L * 3000 * 4 >> 20;
+    std::printf("%-44s %10ld %12ld %8.2f  %s\n", "  peak MB beyond the process's start",
+                fitted[3].toLong() - fitted[4].toLong(), 2 * decodedMb,
+                double(fitted[3].toLong() - fitted[4].toLong()) / decodedMb,
+                "goal: twice the decoded picture's bytes; ratio to the picture's bytes");
+    for (const QString& file : {emf, wmf}) {
+        const QStringList zoomed = viewMedians(file, 4.0);
+        if (zoomed.isEmpty())
+            continue;
+        std::printf("%-44s %10s %12s %8s  %s\n",
+                    qPrintable(QFileInfo(file).fileName() + QStringLiteral(" zoomed to 400 %")),
+                    qPrintable(zoomed[1]), "1000.0", "-", qPrintable(QStringLiteral("limit; ") + zoomed[5]));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc == 5 && qstrcmp(argv[1], "--one") == 0)
         return showOne(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--view") == 0)
+        return viewOne(argc, argv);
+    if (argc == 2 && qstrcmp(argv[1], "--viewer") == 0) {
+        QCoreApplication app(argc, argv);
+        return benchViewer();
+    }
 
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);

@@ -3,6 +3,7 @@
 #include "controls/ImageBox.h"
 #include "picture/Decoders.h"
 #include "picture/PictureLoader.h"
+#include "picture/ViewedPicture.h"
 #include "tests/picture/PictureFiles.h"
 #include "tests/support/TempFolder.h"
 
@@ -334,4 +335,46 @@ TEST(ImageBox, KeepsALargePictureAtMostTwiceItsSizeAndASmallOneAsGiven)
     const QImage small = quadrants(64, 32);
     box.setPicture(small);
     EXPECT_EQ(box.picture().cacheKey(), small.cacheKey()) << "a small picture is copied";
+}
+
+// The viewer asks the decoders for the detail its zoom needs: a JPEG at the
+// scale that covers the view and whole at 1:1, a metafile drawn at the size
+// shown, a picture beyond the viewer's limit at the largest size within it,
+// with a note saying so.
+TEST(PictureLimits, ViewerDecodesForItsZoomWithinItsLimits)
+{
+    TempFolder folder;
+    const QImage photo = quadrants(4000, 3000);
+    const QByteArray jpeg = jpegBytes(photo);
+    writeEmfRedBlue(folder.file("redblue.emf"));
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+        double scale;
+        QSize natural, image;
+        bool noted, quarters;
+    } cases[] = {
+        {"fitted.jpg", jpeg, 0.3, {4000, 3000}, {1500, 1125}, false, true},
+        {"whole.jpg", jpeg, 1.0, {4000, 3000}, {4000, 3000}, false, true},
+        {"past-whole.jpg", jpeg, 4.0, {4000, 3000}, {4000, 3000}, false, true},
+        {"portrait.jpg", jpegBytes(quadrants(400, 300), 6), 2.0, {300, 400}, {300, 400}, false, false},
+        {"huge.tif", tiffG4White(14000, 14000), 1.0, {14000, 14000}, {7000, 7000}, true, false},
+        {"redblue.emf", QByteArray(), 4.0, {}, {}, false, false},
+    };
+    for (const auto& c : cases) {
+        const QString path = c.bytes.isEmpty() ? folder.file(c.name) : folder.write(c.name, c.bytes);
+        ViewedPicture picture(path);
+        const QSize natural = c.natural.isEmpty() ? picture.naturalSize() : c.natural;
+        EXPECT_EQ(picture.naturalSize(), natural) << c.name;
+        picture.prepare(c.scale);
+        const QSize want = c.image.isEmpty() ? natural * c.scale : c.image;
+        EXPECT_EQ(picture.image().size(), want)
+            << c.name << " decoded " << picture.image().width() << " x " << picture.image().height();
+        EXPECT_LE(qint64(picture.image().width()) * picture.image().height(), ViewedPicture::kMaxPixels)
+            << c.name;
+        EXPECT_EQ(!picture.note().isEmpty(), c.noted) << c.name << ": " << picture.note().toStdString();
+        if (c.quarters)
+            expectQuadrants(picture.image(), c.name);
+    }
 }
