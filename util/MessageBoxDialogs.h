@@ -17,6 +17,7 @@ public:
     bool yesNo(const QString& question) override;
     void failure(const QString& text, const QString& caption) override;
     QString openPicture() override;
+    QString saveBackup(const QString& suggested) override;
 
     // The name filters the picture dialog offers, "All" first.
     static QStringList pictureFilters();

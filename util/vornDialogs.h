@@ -20,6 +20,9 @@ public:
     // "All" chosen. Yields the chosen file, or an empty text when the user
     // cancelled.
     virtual QString openPicture() = 0;
+    // The save dialog of a backup, offering `suggested` (a folder and a file
+    // name). Yields the chosen file, or an empty text when the user cancelled.
+    virtual QString saveBackup(const QString& suggested) = 0;
 };
 
 // The real boxes are MessageBoxDialogs (util/MessageBoxDialogs.h), in the
