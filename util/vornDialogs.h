@@ -21,8 +21,9 @@ public:
     // cancelled.
     virtual QString openPicture() = 0;
     // The save dialog of a backup, offering `suggested` (a folder and a file
-    // name). Yields the chosen file, or an empty text when the user cancelled.
-    virtual QString saveBackup(const QString& suggested) = 0;
+    // name). Yields the chosen file, or an empty text when the user cancelled
+    // (as a service without such a dialog does).
+    virtual QString saveBackup([[maybe_unused]] const QString& suggested) { return QString(); }
 };
 
 // The real boxes are MessageBoxDialogs (util/MessageBoxDialogs.h), in the
