@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QStandardPaths>
 #include <QThread>
@@ -21,7 +22,8 @@ namespace qb {
 QString suggestedBackupPath()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty())
+    // A fresh account need not have its documents folder yet.
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = QDir::homePath();
     return folder + QStringLiteral("/票据备份 %1.zip").arg(QDate::currentDate().toString(Qt::ISODate));
 }
