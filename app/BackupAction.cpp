@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <exception>
+#include <memory>
+#include <utility>
 
 namespace qb {
 
@@ -93,11 +95,17 @@ void attachBackupAction(QWidget& window, Connection& connection, const QString& 
     action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
     action->setShortcutContext(Qt::WindowShortcut);
     action->setShortcutVisibleInContextMenu(true);
-    QObject::connect(action, &QAction::triggered, &window, [&window, &connection, programFolder, &dialogs] {
-        const QString target = dialogs.saveBackup(suggestedBackupPath());
-        if (!target.isEmpty())
-            runBackup(window, connection, programFolder, target, dialogs);
-    });
+    // The window takes keys until the progress dialog shows: one backup at a time.
+    auto running = std::make_shared<bool>(false);
+    QObject::connect(action, &QAction::triggered, &window,
+                     [&window, &connection, programFolder, &dialogs, running] {
+                         if (std::exchange(*running, true))
+                             return;
+                         const QString target = dialogs.saveBackup(suggestedBackupPath());
+                         if (!target.isEmpty())
+                             runBackup(window, connection, programFolder, target, dialogs);
+                         *running = false;
+                     });
     window.addAction(action);
     if (auto* band = window.findChild<QWidget*>(QStringLiteral("CoolBar1"))) {
         band->setContextMenuPolicy(Qt::ActionsContextMenu);

@@ -162,6 +162,8 @@ struct Entry
 
 zip_int64_t entrySource(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command)
 {
+    if (command == ZIP_SOURCE_FREE)
+        return 0; // the entries belong to the writer
     Entry& entry = *static_cast<Entry*>(state);
     switch (command) {
     case ZIP_SOURCE_OPEN:
@@ -219,8 +221,6 @@ zip_int64_t entrySource(void* state, void* data, zip_uint64_t length, zip_source
     }
     case ZIP_SOURCE_ERROR:
         return zip_error_to_data(&entry.error, data, length);
-    case ZIP_SOURCE_FREE:
-        return 0;
     case ZIP_SOURCE_SUPPORTS:
         return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
                                               ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
@@ -362,14 +362,15 @@ void StoreBackup::writeArchive()
     const QString temporary =
         temporaryName(m_folder, QStringLiteral(".票据备份-"), QStringLiteral(".zip.tmp"));
     Temporary removeArchive(temporary);
+    // The entries outlive the archive: the library reads them when it is
+    // closed, and lets go of them when it is freed.
+    std::vector<std::unique_ptr<Entry>> entries;
+    std::vector<QByteArray> names;
     int openError = 0;
     Archive archive(zip_open(QFile::encodeName(temporary).constData(), ZIP_CREATE | ZIP_EXCL, &openError));
     if (!archive)
         throw BackupError(writeFailure(errno, temporary));
 
-    // The entries live until the archive is closed: the library reads them then.
-    std::vector<std::unique_ptr<Entry>> entries;
-    std::vector<QByteArray> names;
     const auto add = [&](const QByteArray& name, std::unique_ptr<Entry> entry) {
         entry->progress = &m_progress;
         zip_source_t* source = zip_source_function(archive.get(), entrySource, entry.get());
