@@ -1,5 +1,7 @@
 #include "app/Form_main.h"
 
+#include "app/BackupAction.h"
+
 #include "app/Accessibility.h"
 #include "app/EntryPage.h"
 #include "app/PictureViewerAttachment.h"
@@ -66,6 +68,7 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
 
     m_report.guard([this] { FormCreate(); });
     describeMainWindow(*this);
+    attachBackupAction(*this, m_connection, m_programFolder, m_dialogs);
 }
 
 void Form_main::showEvent(QShowEvent* event)

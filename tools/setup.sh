@@ -12,11 +12,11 @@ cd "$(dirname "$0")/.."
 mode="${1:-run}"
 
 build_packages=(cmake pkg-config g++ make qt6-base-dev qt6-svg-dev qt6-translations-l10n libsqlcipher-dev
-                libjpeg62-turbo-dev libicu-dev libabsl-dev libtiff-dev libemf2svg-dev mdbtools-dev fonts-noto-cjk
-                fonts-arphic-uming
+                libjpeg62-turbo-dev libicu-dev libabsl-dev libtiff-dev libemf2svg-dev mdbtools-dev libzip-dev libssl-dev
+                fonts-noto-cjk fonts-arphic-uming
                 xvfb xauth openbox)
 test_packages=(libgtest-dev libemf-dev sqlcipher sqlite3 clang libclang-rt-14-dev clang-format desktop-file-utils
-               appstream mdbtools xdotool poppler-utils python3 libjpeg-turbo-progs)
+               appstream mdbtools xdotool poppler-utils python3 libjpeg-turbo-progs unzip zip)
 
 packages=("${build_packages[@]}")
 [ "$mode" = test ] && packages+=("${test_packages[@]}")

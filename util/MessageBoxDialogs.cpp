@@ -54,6 +54,21 @@ QString MessageBoxDialogs::chooseFolder(const QString& title)
     return folder.isEmpty() ? QString() : QDir::toNativeSeparators(folder);
 }
 
+QString MessageBoxDialogs::saveBackup(const QString& suggested)
+{
+    QFileDialog dialog(QApplication::activeWindow(), QStringLiteral("备份全部票据"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("zip (*.zip)"));
+    dialog.setDefaultSuffix(QStringLiteral("zip"));
+    // A backup never replaces a file; the backup itself says so when the name is taken.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
 QStringList MessageBoxDialogs::pictureFilters()
 {
     QStringList all;

@@ -18,6 +18,7 @@ public:
     void failure(const QString& text, const QString& caption) override;
     QString openPicture() override;
     QString chooseFolder(const QString& title) override;
+    QString saveBackup(const QString& suggested) override;
 
     // The name filters the picture dialog offers, "All" first.
     static QStringList pictureFilters();

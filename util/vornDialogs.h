@@ -23,6 +23,10 @@ public:
     // A folder to write into, asked with `title`. Yields the chosen folder,
     // or an empty text when the user cancelled.
     virtual QString chooseFolder(const QString& title) = 0;
+    // The save dialog of a backup, offering `suggested` (a folder and a file
+    // name). Yields the chosen file, or an empty text when the user cancelled
+    // (as a service without such a dialog does).
+    virtual QString saveBackup([[maybe_unused]] const QString& suggested) { return QString(); }
 };
 
 // The real boxes are MessageBoxDialogs (util/MessageBoxDialogs.h), in the

@@ -40,6 +40,17 @@ public:
         return chosen;
     }
 
+    // The backup's save dialog yields the names queued, then nothing; what it offered is kept.
+    QString saveBackup(const QString& suggested) override
+    {
+        suggestedBackups.append(suggested);
+        if (backupTargets.empty())
+            return QString();
+        const QString chosen = backupTargets.front();
+        backupTargets.pop_front();
+        return chosen;
+    }
+
     // Everything shown, in order, as "info: ...", "yesno: ...", "failure[caption]: ...".
     QStringList shown;
     QStringList infos;
@@ -49,6 +60,8 @@ public:
     std::deque<bool> answers;
     std::deque<QString> pictures;
     std::deque<QString> folders;
+    QStringList suggestedBackups;
+    std::deque<QString> backupTargets;
 };
 
 } // namespace qb::test
