@@ -52,7 +52,10 @@ int main(int argc, char** argv)
 {
     limitResources();
     if (argc != 3)
-        return refuse("用法：tavrellquillbox-emf2svg <宽> <高>", qb::emf::kUsage);
+        return refuse((QStringLiteral("用法：") + qb::emf::kEmfConverterName + QStringLiteral(" <宽> <高>"))
+                          .toUtf8()
+                          .constData(),
+                      qb::emf::kUsage);
     const QSize box(std::atoi(argv[1]), std::atoi(argv[2]));
 
     std::vector<char> input;
