@@ -4,6 +4,7 @@
 #include "app/JetConversion.h"
 #include "login/Form_mm.h"
 #include "util/FailureReport.h"
+#include "util/MessageBoxDialogs.h"
 #include "util/ProgramFolder.h"
 #include "util/vornDialogs.h"
 
@@ -29,7 +30,7 @@ JetConversion convertJetStoreShowingProgress(const QString& programFolder)
         programFolder, programFolder + kJetConverterName, [&](long long done, long long total) {
             if (!dialog) {
                 dialog = std::make_unique<QProgressDialog>();
-                dialog->setWindowTitle(QStringLiteral("提示"));
+                dialog->setWindowTitle(kMessageCaption);
                 dialog->setLabelText(QStringLiteral("正在把 Jet (Access) 格式的票据库转换为本程序的格式……"));
                 dialog->setCancelButton(nullptr);
                 dialog->setWindowModality(Qt::ApplicationModal);

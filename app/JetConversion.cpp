@@ -150,7 +150,7 @@ namespace {
 void removeTemporary(const QString& temporary)
 {
     QFile::remove(temporary);
-    QFile::remove(temporary + QStringLiteral("-journal"));
+    QFile::remove(temporary + schema::kJournalSuffix);
 }
 
 // What a converter that did not convert the store tells by the way it ended:
@@ -166,9 +166,9 @@ JetConversion::Outcome failure(const QProcess& process, bool started, bool pastL
     if (process.exitStatus() != QProcess::NormalExit)
         return JetConversion::Unreadable;
     switch (process.exitCode()) {
-    case 2:
+    case jetimport::kUnreadable:
         return JetConversion::Unreadable;
-    case 4:
+    case jetimport::kNotReceiptStore:
         return JetConversion::NotReceiptStore;
     default:
         return JetConversion::NotWritten;
@@ -217,10 +217,10 @@ JetConversion convertJetStore(const QString& programFolder, const QString& conve
         for (qsizetype end = pending.indexOf('\n'); end >= 0; end = pending.indexOf('\n')) {
             const QList<QByteArray> words = pending.left(end).split(' ');
             pending.remove(0, end + 1);
-            if (words.size() == 3 && words[0] == "progress") {
+            if (words.size() == 3 && words[0] == jetimport::kProgressWord) {
                 done = words[1].toLongLong();
                 total = words[2].toLongLong();
-            } else if (words.size() == 3 && words[0] == "converted") {
+            } else if (words.size() == 3 && words[0] == jetimport::kConvertedWord) {
                 result.receipts = words[1].toLongLong();
                 result.categories = words[2].toLongLong();
                 converted = true;
@@ -228,7 +228,8 @@ JetConversion convertJetStore(const QString& programFolder, const QString& conve
         }
     }
     progress(done, total);
-    if (!converted || pastLimit || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    if (!converted || pastLimit || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != jetimport::kConverted) {
         removeTemporary(temporary);
         result.outcome = failure(process, started, pastLimit);
         return result;
@@ -277,10 +278,10 @@ QString conversionMessage(const JetConversion& conversion)
     case JetConversion::NotJet:
         return QString();
     case JetConversion::Converted:
-        return QStringLiteral(
-                   "票据库 pj.db 原为 Jet (Access) 格式，已转换为本程序的格式：共转入 %1 张票据、%2 "
-                   "个类别。原文件未作改动，另存为本程序文件夹中的 %3。")
-            .arg(QString::number(conversion.receipts), QString::number(conversion.categories), name);
+        return QStringLiteral("票据库 %4 原为 Jet (Access) 格式，已转换为本程序的格式：共转入 %1 张票据、%2 "
+                              "个类别。原文件未作改动，另存为本程序文件夹中的 %3。")
+            .arg(QString::number(conversion.receipts), QString::number(conversion.categories), name,
+                 schema::kStoreFileName);
     // The messages of a store that stays unconverted come first, before
     // those of a store that cannot be opened, and say what to do.
     case JetConversion::Unreadable:

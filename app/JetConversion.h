@@ -1,5 +1,8 @@
 #pragma once
 
+#include "store/JetImportProtocol.h"
+#include "store/Schema.h"
+
 #include <QByteArray>
 #include <QString>
 #include <chrono>
@@ -14,13 +17,12 @@ namespace qb {
 // file is kept beside it under a name of its own, and only then does the new
 // store take the name pj.db. The Jet file is read, never written.
 
-// The converter executable, which sits beside the program.
-inline const QString kJetConverterName = QStringLiteral("tavrellquillbox-jetimport");
 // The name the Jet file is kept under (a second one gets "-2", and so on).
-inline const QString kKeptJetName = QStringLiteral("pj.db.jet");
+inline const QString kKeptJetName = schema::kStoreFileName + QStringLiteral(".jet");
 // The lock beside pj.db under which a start puts its converted store in
 // place, so that two starts converting at once take turns.
-inline const QString kConversionLockName = QStringLiteral(".pj.db.convert.lock");
+inline const QString kConversionLockName =
+    QLatin1Char('.') + schema::kStoreFileName + QStringLiteral(".convert.lock");
 
 // Whether `header` (the first bytes of a file) begins as a Jet file does:
 // 00 01 00 00, then "Standard Jet DB" or, in the later format, "Standard ACE DB".

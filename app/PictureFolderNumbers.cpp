@@ -17,26 +17,6 @@
 
 namespace qb {
 
-qint64 pictureNumberOf(std::string_view name)
-{
-    constexpr std::string_view suffix(".jpg");
-    // Digits beyond eighteen cannot come from a number the program hands out.
-    if (name.size() < 5 + suffix.size() || name.size() > 18 + suffix.size() ||
-        name.substr(name.size() - suffix.size()) != suffix)
-        return 0;
-    const std::string_view digits = name.substr(0, name.size() - suffix.size());
-    // Only five digits may start with a zero: "012345.jpg" is no number's name.
-    if (digits.size() > 5 && digits.front() == '0')
-        return 0;
-    qint64 n = 0;
-    for (const char c : digits) {
-        if (c < '0' || c > '9')
-            return 0;
-        n = n * 10 + (c - '0');
-    }
-    return n;
-}
-
 FolderNumbers FolderNumbers::list(const QString& folder)
 {
     FolderNumbers numbers;

@@ -1,14 +1,13 @@
 #pragma once
 
+#include "app/NumberedPictureName.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <absl/container/flat_hash_set.h>
 #include <string_view>
 
 namespace qb {
-
-// The number whose numbered picture name `name` is ("00042.jpg" is 42), or 0.
-qint64 pictureNumberOf(std::string_view name);
 
 // Which numbered names of a picture folder are taken, by files and by
 // folders apart (a folder takes a name only where a file cannot go there).

@@ -5,13 +5,13 @@
 #include "store/Schema.h"
 #include "util/FileClaim.h"
 #include "util/FilePaths.h"
+#include "util/PictureTypes.h"
 #include "util/Trim.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -29,28 +29,6 @@ namespace qb {
 QString pictureFolderPath(const QString& programFolder)
 {
     return programFolder + schema::kPictureFolderName + QDir::separator();
-}
-
-namespace {
-// The numbered picture name of `number` into `out`, without a text of Qt's:
-// the search for a free number may try a hundred thousand. Returns the length.
-size_t numberedName(qint64 number, char (&out)[32])
-{
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    const size_t count = size_t(end - digits);
-    const size_t zeros = count < 5 ? 5 - count : 0;
-    std::memset(out, '0', zeros);
-    std::memcpy(out + zeros, digits, count);
-    std::memcpy(out + zeros + count, ".jpg", 4);
-    return zeros + count + 4;
-}
-} // namespace
-
-QString numberedPictureName(qint64 number)
-{
-    char name[32];
-    return QString::fromLatin1(name, qsizetype(numberedName(number, name)));
 }
 
 namespace {
@@ -91,7 +69,7 @@ QString lowestFreeName(const QString& pictureFolder, bool foldersTakeNames, cons
         // The receipts first: a store whose receipts name a long run of
         // pictures no longer in the folder is answered from memory, where a
         // test of the file per number would cost a system call each.
-        const size_t length = numberedName(n, name);
+        const size_t length = writeNumberedPictureName(n, name);
         if (named && named(std::string_view(name, length)))
             continue;
         const QString path = pictureFolder + QLatin1StringView(name, qsizetype(length));
@@ -179,7 +157,7 @@ QString importPicture(const QString& chosen, const QString& pictureFolder, const
         throw PictureImportError(QStringLiteral("没有指定票据图片，请选择图片文件。"));
     const QFileInfo source(chosen);
     if (!source.exists())
-        throw PictureImportError(QStringLiteral("图片文件“%1”不存在。").arg(chosen));
+        throw PictureImportError(missingPictureText(chosen));
     if (source.isDir())
         throw PictureImportError(QStringLiteral("“%1”是文件夹，不是图片文件。").arg(chosen));
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/NumberedPictureName.h"
+
 #include <QString>
 #include <functional>
 #include <stdexcept>
@@ -25,9 +27,6 @@ inline const QString kPictureTemporarySuffix = QStringLiteral(".part");
 // The picture folder of the program living in `programFolder` (which ends
 // with a separator), with its own trailing separator.
 QString pictureFolderPath(const QString& programFolder);
-
-// "00001.jpg" for 1, "100000.jpg" for 100000: at least five digits, no upper limit.
-QString numberedPictureName(qint64 number);
 
 // Whether some receipt names the picture `utf8Name` (its stored name,
 // trimmed, in UTF-8).

@@ -3,6 +3,7 @@
 #include "app/PictureRules.h"
 #include "store/Connection.h"
 #include "store/JetText.h"
+#include "store/NewStore.h"
 #include "store/RecordSet.h"
 #include "store/vorndata.h"
 #include "util/FileClaim.h"
@@ -51,7 +52,7 @@ int removeLeftoverFiles(const QString& programFolder)
     const QString pictureFolder = pictureFolderPath(programFolder);
     return removeLeftoverTemporaries(programFolder, kStoreTemporaryPrefix, kStoreTemporarySuffix) +
            removeLeftoverTemporaries(programFolder, kStoreTemporaryPrefix,
-                                     kStoreTemporarySuffix + QStringLiteral("-journal")) +
+                                     kStoreTemporarySuffix + schema::kJournalSuffix) +
            removeLeftoverTemporaries(pictureFolder, kPictureTemporaryPrefix, kPictureTemporarySuffix);
 }
 
@@ -67,14 +68,14 @@ void createStore(const QString& programFolder, const QString& storePath)
     bool complete = false;
     if (vorndata::createDatabase(temporary, schema::kStorePassword)) {
         Connection creating;
-        RecordSet ddl;
-        ddl.setConnection(&creating);
-        complete = vorndata::connect(creating, temporary, schema::kStorePassword) &&
-                   vorndata::execute(ddl, schema::kCreateCategories) &&
-                   vorndata::execute(ddl, schema::kCreateReceipts) &&
-                   vorndata::execute(ddl, schema::kCreateNumberIndex) &&
-                   vorndata::execute(ddl, schema::kCreatePictureIndex) &&
-                   vorndata::execute(ddl, schema::kCreatePicturePathIndex);
+        if (vorndata::connect(creating, temporary, schema::kStorePassword)) {
+            try {
+                makeStoreTables(creating);
+                complete = true;
+            } catch (...) {
+                // Not complete: thrown away below.
+            }
+        }
     }
     // A store that another start put in place meanwhile is kept as it is.
     if (!complete || moveWithoutReplacing(temporary, storePath) != 0)
@@ -106,14 +107,8 @@ void bootstrapStore(const QString& programFolder, Connection& connection, Record
     }
 
     if (vorndata::connect(connection, storePath, schema::kStorePassword)) {
-        // A store made before the indexes existed gets them now, once; where
-        // that cannot be done (a store opened read-only, a busy peer) the
-        // program works without them, only slower.
-        RecordSet ddl;
-        ddl.setConnection(&connection);
-        vorndata::execute(ddl, schema::kCreateNumberIndex);
-        vorndata::execute(ddl, schema::kCreatePictureIndex);
-        vorndata::execute(ddl, schema::kCreatePicturePathIndex);
+        // A store made before the indexes existed gets them now, once.
+        addProgramIndexes(connection);
     }
     vorndata::openTable(receipts, schema::kReceipts);
     vorndata::openTable(categories, schema::kCategories);

@@ -28,7 +28,8 @@ private:
 
 // The temporary name under which a new store is made before it is moved to
 // its real name.
-inline const QString kStoreTemporaryPrefix = QStringLiteral(".pj.db-new-");
+inline const QString kStoreTemporaryPrefix =
+    QLatin1Char('.') + schema::kStoreFileName + QStringLiteral("-new-");
 inline const QString kStoreTemporarySuffix = QStringLiteral(".tmp");
 
 // Removes the temporary files that a start or an import cut short (the

@@ -11,6 +11,7 @@
 #include "util/Fonts.h"
 #include "util/GuardedHandler.h"
 #include "util/Trim.h"
+#include "util/WindowPlacement.h"
 #include "util/vornDialogs.h"
 
 #include <QIcon>
@@ -302,12 +303,7 @@ void Form_mm::changeEvent(QEvent* event)
 
 void Form_mm::centreOnDesktop()
 {
-    const QScreen* screen = this->screen();
-    if (!screen)
-        return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+    centreOnScreen(*this);
 }
 
 bool Form_mm::eventFilter(QObject* watched, QEvent* event)

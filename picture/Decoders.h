@@ -30,6 +30,8 @@ constexpr bool withinLimits(qint64 width, qint64 height)
 }
 // The failure for a picture beyond the limits, naming the size it declares.
 [[noreturn]] void refuseTooLarge(qint64 width, qint64 height);
+// The failure for a picture whose pixels the memory cannot hold.
+[[noreturn]] void refuseOutOfMemory(qint64 width, qint64 height);
 // Refuses a declared size beyond the limits.
 void checkPictureSize(qint64 width, qint64 height);
 

@@ -1,4 +1,5 @@
 #include "picture/Decoders.h"
+#include "picture/EmfToSvgProtocol.h"
 #include "util/ProgramFolder.h"
 
 #include <QCoreApplication>
@@ -18,14 +19,12 @@ namespace {
 // already take one): a crash, a runaway conversion or a drawing that does
 // not end in time must cost one picture, not the program, and must not hold
 // up the window.
-const QString converterName = QStringLiteral("tavrellquillbox-emf2svg");
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizers' build runs several times slower.
 constexpr int drawingTimeoutMs = 4000;
 #else
 constexpr int drawingTimeoutMs = 1000;
 #endif
-constexpr qint64 headerBytes = 2 * sizeof(std::int32_t);
 
 [[noreturn]] void fail(const QString& why)
 {
@@ -39,7 +38,7 @@ QByteArray drawInConverter(const QByteArray& emf, QSize box)
     if (!QCoreApplication::instance())
         fail(QStringLiteral("程序尚未初始化"));
     // Qt's idea of the program's folder is empty when the folder's name is not valid in the locale.
-    const QString converter = programFolder().value_or(QString()) + converterName;
+    const QString converter = programFolder().value_or(QString()) + emf::kEmfConverterName;
     if (!QFileInfo(converter).isExecutable())
         fail(QStringLiteral("找不到转换程序 %1").arg(converter));
     const QDeadlineTimer deadline(drawingTimeoutMs);
@@ -62,8 +61,8 @@ QByteArray drawInConverter(const QByteArray& emf, QSize box)
     while (process.state() != QProcess::NotRunning) {
         process.waitForReadyRead(int(qBound<qint64>(1, deadline.remainingTime(), qint64(100))));
         answer += process.readAllStandardOutput();
-        if (expected < 0 && answer.size() >= headerBytes) {
-            std::int32_t size[2];
+        if (expected < 0 && answer.size() >= emf::kAnswerHeaderBytes) {
+            emf::AnswerSize size[2];
             std::memcpy(size, answer.constData(), sizeof size);
             if (size[0] <= 0 || size[1] <= 0)
                 stop(QStringLiteral("画面大小无效"));
@@ -72,7 +71,7 @@ QByteArray drawInConverter(const QByteArray& emf, QSize box)
                 process.waitForFinished(2000);
                 refuseTooLarge(size[0], size[1]);
             }
-            expected = headerBytes + qint64(size[0]) * size[1] * 4;
+            expected = emf::kAnswerHeaderBytes + qint64(size[0]) * size[1] * emf::kAnswerBytesPerPixel;
         }
         if (expected >= 0 && answer.size() > expected)
             stop(QStringLiteral("转换程序给出的画面大小不符"));
@@ -82,7 +81,7 @@ QByteArray drawInConverter(const QByteArray& emf, QSize box)
     answer += process.readAllStandardOutput();
     if (process.exitStatus() != QProcess::NormalExit)
         fail(QStringLiteral("转换程序异常退出"));
-    if (process.exitCode() != 0) {
+    if (process.exitCode() != emf::kDrawn) {
         // The converter names its reason in words of its own, in UTF-8.
         const QString said = QString::fromUtf8(process.readAllStandardError()).trimmed();
         fail(said.isEmpty() ? QStringLiteral("转换失败（退出码 %1）").arg(process.exitCode()) : said);
@@ -102,7 +101,7 @@ QImage decodeEmf(const QByteArray& bytes, QSize box)
     std::int32_t size[2];
     std::memcpy(size, answer.constData(), sizeof size);
     QImage image = newImage(QSize(size[0], size[1]), QImage::Format_ARGB32_Premultiplied);
-    std::memcpy(image.bits(), answer.constData() + headerBytes, size_t(image.sizeInBytes()));
+    std::memcpy(image.bits(), answer.constData() + emf::kAnswerHeaderBytes, size_t(image.sizeInBytes()));
     return image;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <emf2svg.h>
+#include <string>
 
 namespace qb::emf {
 
@@ -17,7 +18,21 @@ constexpr size_t paddingBytes = 4096;
 // cost about as much as its bytes. Bitmaps are bounded by their pixels and
 // do not count here. (Time is bounded by the program, which stops waiting.)
 constexpr size_t mostRecords = 50000;
-constexpr size_t mostDrawingBytes = 4u * 1024 * 1024;
+constexpr size_t mostDrawingMegabytes = 4;
+constexpr size_t mostDrawingBytes = mostDrawingMegabytes * 1024 * 1024;
+
+// The reasons that name a budget, written once from it.
+const char* tooManyRecords()
+{
+    static const std::string text = "图元记录超过 " + std::to_string(mostRecords) + " 条，画面太复杂";
+    return text.c_str();
+}
+const char* tooMuchDrawing()
+{
+    static const std::string text =
+        "绘图数据超过 " + std::to_string(mostDrawingMegabytes) + " MB，画面太复杂";
+    return text.c_str();
+}
 
 std::uint32_t word(const std::vector<char>& input, size_t at)
 {
@@ -58,9 +73,9 @@ const char* tooMuchWork(const std::vector<char>& input)
         if (size < 8 || size > input.size() - at)
             break;
         if (++records > mostRecords)
-            return "图元记录超过 50000 条，画面太复杂";
+            return tooManyRecords();
         if (!carriesBitmap(type) && (drawingBytes += size) > mostDrawingBytes)
-            return "绘图数据超过 4 MB，画面太复杂";
+            return tooMuchDrawing();
         if (type == endRecord)
             break;
         at += size;
@@ -74,7 +89,7 @@ const char* convertToSvg(std::vector<char>& input, std::string& svg)
     if (input.empty())
         return "文件是空的";
     if (input.size() > maxInputBytes)
-        return "文件过大";
+        return inputTooLargeReason;
     // libemf2svg reads the header's fields before it checks any length.
     if (input.size() < headerBytes)
         return "文件比 EMF 文件头还短，不是 EMF 图元文件";

@@ -16,6 +16,8 @@ namespace qb::emf {
 // Beyond what a scanned page holds as a bitmap; the converter keeps the
 // file, its SVG and the drawing in memory at once.
 constexpr size_t maxInputBytes = 64u * 1024 * 1024;
+// Why a picture of more than maxInputBytes is refused.
+inline constexpr char inputTooLargeReason[] = "文件过大";
 
 // Converts `input` (which it may pad) to SVG. Returns nullptr on success,
 // else why the picture cannot be converted.

@@ -1,6 +1,7 @@
 #include "picture/PictureLoader.h"
 
 #include "picture/Decoders.h"
+#include "util/PictureTypes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -80,7 +81,7 @@ QByteArray readPictureFile(const QString& path, LargeBuffer& buffer)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        throw PictureError(QStringLiteral("图片文件“%1”不存在。").arg(path));
+        throw PictureError(missingPictureText(path));
     if (info.isDir())
         throw PictureError(QStringLiteral("无法打开图片文件“%1”：这是一个文件夹。").arg(path));
     if (!info.isFile())
@@ -163,6 +164,11 @@ void refuseTooLarge(qint64 width, qint64 height)
     throw PictureError(QStringLiteral("图片太大（%1 × %2 像素），无法显示。").arg(width).arg(height));
 }
 
+void refuseOutOfMemory(qint64 width, qint64 height)
+{
+    throw PictureError(QStringLiteral("内存不足，无法显示图片（%1 × %2 像素）。").arg(width).arg(height));
+}
+
 void checkPictureSize(qint64 width, qint64 height)
 {
     if (!withinLimits(width, height))
@@ -173,8 +179,7 @@ QImage newImage(QSize size, QImage::Format format)
 {
     QImage image(size, format);
     if (image.isNull())
-        throw PictureError(
-            QStringLiteral("内存不足，无法显示图片（%1 × %2 像素）。").arg(size.width()).arg(size.height()));
+        refuseOutOfMemory(size.width(), size.height());
     return image;
 }
 

@@ -44,9 +44,7 @@ Shrinker::Shrinker(QSize natural, QSize box, QImage::Format format) : m_natural(
             m_sums.assign(size_t(m_image.width()) * size_t(m_image.height()) * 4, 0);
             m_rowsAdded.assign(size_t(m_image.height()), 0);
         } catch (const std::bad_alloc&) {
-            throw PictureError(QStringLiteral("内存不足，无法显示图片（%1 × %2 像素）。")
-                                   .arg(m_image.width())
-                                   .arg(m_image.height()));
+            refuseOutOfMemory(m_image.width(), m_image.height());
         }
     }
 }

@@ -1,17 +1,11 @@
-// Draws one EMF picture for the program. The picture, read from standard
-// input, goes through libemf2svg to SVG, which Qt draws into an image of
-// the size asked for; standard output gets the image's width and height
-// (two 32-bit integers) and then its rows, ARGB32 premultiplied. When the
-// size is beyond the program's limits only the two integers are written.
-//
-//   tavrellquillbox-emf2svg <width> <height>     0 0: the picture's own size
-//
-// The program starts this per picture, so that neither a damaged file
-// (libemf2svg is not safe on one) nor a picture that takes seconds to draw
-// can take the program down or hold it up. Exit status 0 on success; else
-// standard error says why, in words the program shows.
+// Draws one EMF picture for the program (picture/EmfToSvgProtocol.h says how
+// they talk). The picture goes through libemf2svg to SVG, which Qt draws into
+// an image of the size asked for. The program starts this per picture, so
+// that neither a damaged file (libemf2svg is not safe on one) nor a picture
+// that takes seconds to draw can take the program down or hold it up.
 #include "picture/Decoders.h"
 #include "picture/EmfToSvg.h"
+#include "picture/EmfToSvgProtocol.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -41,7 +35,7 @@ void limitResources()
 #endif
 }
 
-int refuse(const char* why, int status = 2)
+int refuse(const char* why, int status = qb::emf::kRefused)
 {
     std::fprintf(stderr, "%s\n", why);
     return status;
@@ -58,7 +52,10 @@ int main(int argc, char** argv)
 {
     limitResources();
     if (argc != 3)
-        return refuse("用法：tavrellquillbox-emf2svg <宽> <高>", 1);
+        return refuse((QStringLiteral("用法：") + qb::emf::kEmfConverterName + QStringLiteral(" <宽> <高>"))
+                          .toUtf8()
+                          .constData(),
+                      qb::emf::kUsage);
     const QSize box(std::atoi(argv[1]), std::atoi(argv[2]));
 
     std::vector<char> input;
@@ -67,7 +64,7 @@ int main(int argc, char** argv)
     while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
         input.insert(input.end(), chunk, chunk + n);
         if (input.size() > qb::emf::maxInputBytes)
-            return refuse("文件过大", 3);
+            return refuse(qb::emf::inputTooLargeReason, qb::emf::kInputTooLarge);
     }
     std::string svg;
     if (const char* why = qb::emf::convertToSvg(input, svg))
@@ -86,11 +83,11 @@ int main(int argc, char** argv)
     if (renderer.defaultSize().isEmpty())
         return refuse("画面大小无效");
     const QSize size = box.isEmpty() ? renderer.defaultSize() : box;
-    const std::int32_t header[2] = {size.width(), size.height()};
+    const qb::emf::AnswerSize header[2] = {size.width(), size.height()};
     if (!write(header, sizeof header))
-        return 4;
+        return qb::emf::kNotWritten;
     if (!qb::picture::withinLimits(size.width(), size.height()))
-        return std::fflush(stdout) == 0 ? 0 : 4;
+        return std::fflush(stdout) == 0 ? qb::emf::kDrawn : qb::emf::kNotWritten;
 
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
@@ -101,5 +98,5 @@ int main(int argc, char** argv)
         renderer.render(&painter, QRectF(QPointF(0, 0), size));
     }
     const bool written = write(image.constBits(), size_t(image.sizeInBytes())) && std::fflush(stdout) == 0;
-    return written ? 0 : 4;
+    return written ? qb::emf::kDrawn : qb::emf::kNotWritten;
 }

@@ -1,6 +1,6 @@
 #include "store/FoldedText.h"
 
-#include "store/JetLike.h"
+#include "util/Trim.h"
 
 #include <cstdlib>
 #include <new>
@@ -83,7 +83,7 @@ int validSequence(const unsigned char* s, int i, int bytes)
             return 0;
     }
     int at = i;
-    const char32_t c = jet::readLikeChar(s, at, bytes);
+    const char32_t c = readTextChar(s, at, bytes);
     const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
     return c >= least && isScalar(c) ? length : 0;
 }
@@ -97,7 +97,7 @@ void appendFoldedRead(std::string& out, const unsigned char* s, int bytes)
     std::string clean;
     int i = 0;
     while (i < bytes) {
-        const char32_t c = jet::readLikeChar(s, i, bytes);
+        const char32_t c = readTextChar(s, i, bytes);
         if (isScalar(c)) {
             appendCharacter(clean, c);
             continue;
@@ -142,19 +142,13 @@ std::string folded(const QByteArray& utf8)
 
 // No character folds to one that contains a character up to the blank
 // unless it is one itself or a blank of another width, and each of those is
-// one byte of the folded text: so the bytes up to 0x20 cut from the ends are
+// one byte of the folded text: so the bytes trimming cuts from the ends are
 // the characters that trimming cuts.
 std::string categoryKey(const char* text, int bytes)
 {
     std::string out;
     appendFolded(out, text, bytes);
-    size_t end = out.size();
-    while (end > 0 && static_cast<unsigned char>(out[end - 1]) <= 0x20)
-        --end;
-    size_t begin = 0;
-    while (begin < end && static_cast<unsigned char>(out[begin]) <= 0x20)
-        ++begin;
-    return out.substr(begin, end - begin);
+    return std::string(trimmedBytes(out));
 }
 
 std::string categoryKey(const QString& text)

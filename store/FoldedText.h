@@ -9,7 +9,7 @@ namespace qb {
 // Texts folded as the store's LIKE and "=" compare them, as bytes: Unicode's
 // NFKC case folding (width and compatibility forms, full case folding,
 // composed and decomposed accents alike), by ICU, of the whole text. Bytes
-// that are no UTF-8 are read as LikePattern's reader reads them, one
+// that are no UTF-8 are read as readTextChar() below reads them, one
 // character a sequence; of those, the codes that are no Unicode characters
 // (surrogates, codes above Unicode) stay as they are, in the same UTF-8-like
 // form, and part the text around them. A byte match of one folded text
@@ -17,6 +17,22 @@ namespace qb {
 // 0xFF never occurs in a folded text.
 void appendFolded(std::string& out, const char* text, int bytes);
 std::string folded(const QByteArray& utf8);
+
+// Reads one character of UTF-8 bytes at `i` as the folding (and so LIKE)
+// reads text, and moves `i` past it: a sequence is taken by its first byte's
+// length whatever the bytes that follow, a stray continuation byte reads as
+// U+FFFD. Every byte string is so read as some characters, none lost.
+inline char32_t readTextChar(const unsigned char* s, int& i, int bytes)
+{
+    const unsigned char b = s[i++];
+    if (b < 0x80)
+        return b;
+    const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : extra == 1 ? (b & 0x1F) : 0xFFFD;
+    for (int k = 0; k < extra && i < bytes; ++k, ++i)
+        c = (c << 6) | (s[i] & 0x3F);
+    return c;
+}
 
 // Appends one character in the form folded texts keep it: UTF-8, and the
 // same form for surrogates and codes above Unicode.

@@ -1,11 +1,13 @@
 #include "store/JetImport.h"
 
 #include "store/Connection.h"
+#include "store/NewStore.h"
 #include "store/Schema.h"
 #include "store/Statement.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -491,10 +493,11 @@ public:
     }
 
     // The table of that name, ignoring case as Jet does, or null.
-    MdbCatalogEntry* find(const char* name) const
+    MdbCatalogEntry* find(const QString& name) const
     {
+        const QByteArray utf8 = name.toUtf8();
         for (const auto& entry : m_tables)
-            if (g_ascii_strcasecmp(entry->object_name, name) == 0)
+            if (g_ascii_strcasecmp(entry->object_name, utf8.constData()) == 0)
                 return entry.get();
         return nullptr;
     }
@@ -516,15 +519,16 @@ private:
 // names and kinds, in this order.
 bool isReceiptTable(const Table& table)
 {
-    static const std::pair<const char*, int> expected[] = {{"ID", MDB_LONGINT},
-                                                           {"类别", MDB_TEXT},
-                                                           {"票据标题", MDB_TEXT},
-                                                           {"说明", MDB_MEMO},
-                                                           {"图片", MDB_TEXT}};
+    static const std::pair<QByteArray, int> expected[schema::kReceiptColumns] = {
+        {schema::kId.toUtf8(), MDB_LONGINT},
+        {schema::kCategory.toUtf8(), MDB_TEXT},
+        {schema::kTitle.toUtf8(), MDB_TEXT},
+        {schema::kDescription.toUtf8(), MDB_MEMO},
+        {schema::kPicture.toUtf8(), MDB_TEXT}};
     if (table.columns.size() != std::size(expected))
         return false;
     for (size_t i = 0; i < table.columns.size(); ++i)
-        if (g_ascii_strcasecmp(table.columns[i]->name, expected[i].first) != 0 ||
+        if (g_ascii_strcasecmp(table.columns[i]->name, expected[i].first.constData()) != 0 ||
             table.columns[i]->col_type != expected[i].second)
             return false;
     return true;
@@ -569,6 +573,13 @@ void continueNumbering(const Pages& pages, const MdbCatalogEntry& entry, Connect
     add.bind(1, table);
     add.bind(2, next - 1);
     add.step();
+}
+
+// An insert of a whole row into a table of that many columns.
+QString insertStatement(const QString& table, int columns)
+{
+    return QStringLiteral("insert into %1 values(%2)")
+        .arg(table, QStringList(columns, QStringLiteral("?")).join(u','));
 }
 
 void bindValue(Statement& statement, int index, const Value& value)
@@ -619,18 +630,18 @@ ImportCounts importJetStore(const QByteArray& jetPath, const QString& storePath,
     // does not add up is found while its rows are copied; the caller then
     // throws the new store away.
     std::optional<Table> receipts;
-    if (MdbCatalogEntry* entry = catalog.find("pj"))
+    if (MdbCatalogEntry* entry = catalog.find(schema::kReceipts))
         receipts.emplace(readDefinition(pages, entry));
     if (!receipts || !isReceiptTable(*receipts))
         throw NotReceiptStore("the Jet file holds no receipt table");
     std::optional<Table> categories;
-    if (MdbCatalogEntry* entry = catalog.find("ml")) {
+    if (MdbCatalogEntry* entry = catalog.find(schema::kCategories)) {
         categories.emplace(readDefinition(pages, entry));
-        if (categories->columns.size() < 2)
+        if (categories->columns.size() < size_t(schema::kCategoryColumns))
             throw ImportError("the category table has too few columns");
     }
     std::optional<Table> passwords;
-    if (MdbCatalogEntry* entry = catalog.find("pass")) {
+    if (MdbCatalogEntry* entry = catalog.find(schema::kPasswords)) {
         passwords.emplace(readDefinition(pages, entry));
         if (passwords->columns.empty())
             throw ImportError("the password table has no column");
@@ -638,32 +649,27 @@ ImportCounts importJetStore(const QByteArray& jetPath, const QString& storePath,
     Connection::createDatabase(storePath, schema::kStorePassword);
     Connection store;
     store.open(storePath, schema::kStorePassword);
-    store.execute(schema::kCreateCategories);
-    store.execute(schema::kCreateReceipts);
-    store.execute(schema::kCreateNumberIndex);
-    store.execute(schema::kCreatePictureIndex);
+    makeStoreTables(store);
     store.execute(QStringLiteral("BEGIN"));
 
     ImportCounts counts;
     if (categories) {
-        Statement insert(store.handle(),
-                         QStringLiteral("insert into %1 values(?,?)").arg(schema::kCategories));
+        Statement insert(store.handle(), insertStatement(schema::kCategories, schema::kCategoryColumns));
         readRows(pages, *categories, [&](const Row& row) {
-            bindNumber(insert, 1, row[0]);
-            bindValue(insert, 2, row[1]);
+            bindNumber(insert, 1 + schema::kCategoryIdColumn, row[size_t(schema::kCategoryIdColumn)]);
+            bindValue(insert, 1 + schema::kCategoryNameColumn, row[size_t(schema::kCategoryNameColumn)]);
             insertRow(insert);
             ++counts.categories;
         });
     }
     {
-        Statement insert(store.handle(),
-                         QStringLiteral("insert into %1 values(?,?,?,?,?)").arg(schema::kReceipts));
+        Statement insert(store.handle(), insertStatement(schema::kReceipts, schema::kReceiptColumns));
         const long long total = receipts->definition->num_rows;
         progress(0, total);
         readRows(pages, *receipts, [&](const Row& row) {
-            bindNumber(insert, 1, row[0]);
-            for (int i = 1; i < 5; ++i)
-                bindValue(insert, i + 1, row[size_t(i)]);
+            bindNumber(insert, 1 + schema::kReceiptIdColumn, row[size_t(schema::kReceiptIdColumn)]);
+            for (int i = schema::kReceiptCategoryColumn; i < schema::kReceiptColumns; ++i)
+                bindValue(insert, 1 + i, row[size_t(i)]);
             insertRow(insert);
             if (++counts.receipts % 1000 == 0)
                 progress(counts.receipts, total);

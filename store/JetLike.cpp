@@ -114,7 +114,7 @@ std::u32string LikePattern::readUtf8(const char* text, int bytes)
     const auto* s = reinterpret_cast<const unsigned char*>(text);
     int i = 0;
     while (i < bytes)
-        out.push_back(readLikeChar(s, i, bytes));
+        out.push_back(readTextChar(s, i, bytes));
     return out;
 }
 

@@ -37,7 +37,7 @@ public:
 
     static std::u32string fold(const QString& text);
     static std::u32string foldUtf8(const char* text, int bytes);
-    // The characters of UTF-8 bytes as readLikeChar() reads them, unfolded.
+    // The characters of UTF-8 bytes as readTextChar() reads them, unfolded.
     static std::u32string readUtf8(const char* text, int bytes);
 
 private:
@@ -65,22 +65,6 @@ private:
 // One character folded alone, as a set's member: its folding when that is
 // one character, the character itself otherwise.
 char32_t foldLikeChar(char32_t c);
-
-// Reads one character of UTF-8 bytes at `i` as LIKE reads text, and moves
-// `i` past it: a sequence is taken by its first byte's length whatever the
-// bytes that follow, a stray continuation byte reads as U+FFFD. Every byte
-// string is so read as some characters, none lost.
-inline char32_t readLikeChar(const unsigned char* s, int& i, int bytes)
-{
-    const unsigned char b = s[i++];
-    if (b < 0x80)
-        return b;
-    const int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
-    char32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : extra == 1 ? (b & 0x1F) : 0xFFFD;
-    for (int k = 0; k < extra && i < bytes; ++k, ++i)
-        c = (c << 6) | (s[i] & 0x3F);
-    return c;
-}
 
 // Makes a text match itself literally inside a LIKE pattern: "%", "_" and
 // "[" are put in brackets.

@@ -3,6 +3,7 @@
 #include "store/Connection.h"
 #include "store/Schema.h"
 #include "store/Statement.h"
+#include "util/Trim.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -22,12 +23,7 @@ std::string_view rawValue(const Statement& q)
 // that is no valid UTF-8 becomes the text the display shows for it.
 std::string trimmedValue(const Statement& q)
 {
-    std::string_view value = rawValue(q);
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!value.empty() && blank(value.front()))
-        value.remove_prefix(1);
-    while (!value.empty() && blank(value.back()))
-        value.remove_suffix(1);
+    const std::string_view value = trimmedBytes(rawValue(q));
     if (std::all_of(value.begin(), value.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return std::string(value);
     const QByteArray shown = QString::fromUtf8(value.data(), qsizetype(value.size())).toUtf8();

@@ -33,7 +33,7 @@ bool readsAsItIs(std::string_view text)
 {
     if (text.empty())
         return true;
-    if (static_cast<unsigned char>(text.front()) <= 0x20 || static_cast<unsigned char>(text.back()) <= 0x20)
+    if (isTrimmedAwayByte(text.front()) || isTrimmedAwayByte(text.back()))
         return false;
     for (size_t i = 0; i < text.size(); ++i) {
         const auto b = static_cast<unsigned char>(text[i]);

@@ -1,17 +1,9 @@
 // Converts a store of the Jet (Access) format into a new store of ours for
-// the program, which starts this once per conversion:
-//
-//   tavrellquillbox-jetimport <jet file> <new store>
-//
-// The reader of Jet files is not safe on a damaged file, so it runs here, in
-// a process of its own, never in the program. Standard output gets
-// "progress <done> <total>" lines and at the end "converted <receipts>
-// <categories>"; exit status 0 on success, 2 when the Jet file cannot be
-// read (or holds less than it says), 3 when the new store cannot be
-// written, 4 when the Jet file is not a receipt store (no table pj with the
-// old program's columns; the new store is then not created); standard error
-// says why.
+// the program, which starts this once per conversion (store/JetImportProtocol.h
+// says how). The reader of Jet files is not safe on a damaged file, so it runs
+// here, in a process of its own, never in the program.
 #include "store/JetImport.h"
+#include "store/JetImportProtocol.h"
 
 #include <QFile>
 #include <cstdio>
@@ -42,24 +34,24 @@ int main(int argc, char** argv)
 #endif
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s <jet file> <new store>\n", argv[0]);
-        return 1;
+        return qb::jetimport::kUsage;
     }
     try {
         const auto counts =
             qb::jet::importJetStore(argv[1], QFile::decodeName(argv[2]), [](long long done, long long total) {
-                std::printf("progress %lld %lld\n", done, total);
+                std::printf("%s %lld %lld\n", qb::jetimport::kProgressWord, done, total);
                 std::fflush(stdout);
             });
-        std::printf("converted %lld %lld\n", counts.receipts, counts.categories);
-        return std::fflush(stdout) == 0 ? 0 : 3;
+        std::printf("%s %lld %lld\n", qb::jetimport::kConvertedWord, counts.receipts, counts.categories);
+        return std::fflush(stdout) == 0 ? qb::jetimport::kConverted : qb::jetimport::kNotWritten;
     } catch (const qb::jet::NotReceiptStore& error) {
         std::fprintf(stderr, "%s\n", error.what());
-        return 4;
+        return qb::jetimport::kNotReceiptStore;
     } catch (const qb::jet::ImportError& error) {
         std::fprintf(stderr, "%s\n", error.what());
-        return 2;
+        return qb::jetimport::kUnreadable;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
-        return 3;
+        return qb::jetimport::kNotWritten;
     }
 }

@@ -10,8 +10,6 @@
 namespace qb {
 
 namespace {
-const QString kCaption = QStringLiteral("提示");
-
 int showBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
             QMessageBox::StandardButtons buttons)
 {
@@ -25,12 +23,12 @@ int showBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
 
 void MessageBoxDialogs::info(const QString& text)
 {
-    showBox(QMessageBox::Information, kCaption, text, QMessageBox::Ok);
+    showBox(QMessageBox::Information, kMessageCaption, text, QMessageBox::Ok);
 }
 
 bool MessageBoxDialogs::yesNo(const QString& question)
 {
-    return showBox(QMessageBox::Question, kCaption, question, QMessageBox::Yes | QMessageBox::No) ==
+    return showBox(QMessageBox::Question, kMessageCaption, question, QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
 }
 

@@ -8,6 +8,9 @@ class QFileDialog;
 
 namespace qb {
 
+// The caption of the program's notices and questions.
+inline const QString kMessageCaption = QStringLiteral("提示");
+
 // The real boxes: application-modal QMessageBox without a parent window,
 // and a file dialog over the active window for pictures.
 class MessageBoxDialogs : public Dialogs

@@ -1,9 +1,16 @@
 #pragma once
 
+#include <QString>
 #include <QStringView>
 #include <array>
 
 namespace qb {
+
+// The words for a picture file that is not where its name says.
+inline QString missingPictureText(const QString& path)
+{
+    return QStringLiteral("图片文件“%1”不存在。").arg(path);
+}
 
 // The picture formats the program decodes.
 enum class PictureFormat { Jpeg, Bmp, Ico, Tiff, Emf, Wmf };

@@ -6,9 +6,9 @@ QString trimmed(const QString& text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 0x20)
+    while (begin < end && isTrimmedAway(text.at(begin).unicode()))
         ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 0x20)
+    while (end > begin && isTrimmedAway(text.at(end - 1).unicode()))
         --end;
     return text.mid(begin, end - begin);
 }

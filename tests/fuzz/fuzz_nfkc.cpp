@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     };
     const auto* s = reinterpret_cast<const unsigned char*>(text);
     for (int i = 0; i < bytes;) {
-        const char32_t c = jet::readLikeChar(s, i, bytes);
+        const char32_t c = readTextChar(s, i, bytes);
         if (c < 0xD800 || (c > 0xDFFF && c <= 0x10FFFF)) {
             run.append(UChar32(c));
             continue;

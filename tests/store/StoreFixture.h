@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Connection.h"
+#include "store/NewStore.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
 #include "store/vorndata.h"
@@ -12,7 +13,7 @@ namespace qb::test {
 
 using schema::kStorePassword;
 
-// A fresh encrypted store with the two tables, connected.
+// A fresh encrypted store made as the program makes one, connected.
 class StoreFixture : public ::testing::Test
 {
 protected:
@@ -21,10 +22,7 @@ protected:
         path = folder.file(QStringLiteral("pj.db"));
         ASSERT_TRUE(vorndata::createDatabase(path, kStorePassword));
         ASSERT_TRUE(vorndata::connect(connection, path, kStorePassword));
-        RecordSet ddl;
-        ddl.setConnection(&connection);
-        ASSERT_TRUE(vorndata::execute(ddl, schema::kCreateCategories));
-        ASSERT_TRUE(vorndata::execute(ddl, schema::kCreateReceipts));
+        ASSERT_NO_THROW(makeStoreTables(connection));
     }
 
     void addReceipt(const QString& category, const QString& title, const QString& text,
