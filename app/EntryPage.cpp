@@ -258,7 +258,12 @@ void EntryPage::Button2Click()
         importPicture(ui->Edit3->text(), pictureFolder(), namedInStore(m_connection, pictureFolder()),
                       &copied, m_pictureNumbers.get());
     try {
-        m_receipts.appendRecord({std::nullopt, category, ui->Edit1->text(), ui->Edit2->text(), picture});
+        std::vector<std::optional<QString>> row(schema::kReceiptColumns);
+        row[schema::kReceiptCategoryColumn] = category;
+        row[schema::kReceiptTitleColumn] = ui->Edit1->text();
+        row[schema::kReceiptDescriptionColumn] = ui->Edit2->text();
+        row[schema::kReceiptPictureColumn] = picture;
+        m_receipts.appendRecord(row);
     } catch (...) {
         // The receipt was not filed, so its picture copy names nothing.
         if (!copied.isEmpty())
@@ -267,7 +272,9 @@ void EntryPage::Button2Click()
     }
     // The category is new unless the list already shows it as one.
     if (!categoryFiled(m_connection, category)) {
-        m_categories.appendRecord({std::nullopt, category});
+        std::vector<std::optional<QString>> row(schema::kCategoryColumns);
+        row[schema::kCategoryNameColumn] = category;
+        m_categories.appendRecord(row);
         refreshCategoryLists();
     }
     resetEntryFields();

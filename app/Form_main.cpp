@@ -15,13 +15,13 @@
 #include "util/Fonts.h"
 #include "util/GuardedHandler.h"
 #include "util/Trim.h"
+#include "util/WindowPlacement.h"
 #include "util/vornDialogs.h"
 #include "util/vornwindows.h"
 
 #include <QFile>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QScreen>
 #include <limits>
 #include <unordered_set>
 
@@ -76,11 +76,7 @@ void Form_main::showEvent(QShowEvent* event)
     if (!m_placed) {
         m_placed = true;
         m_searchPage->prepareCopyWhenIdle();
-        if (const QScreen* screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
+        centreOnScreen(*this);
     }
     QWidget::showEvent(event);
 }
