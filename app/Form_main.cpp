@@ -59,7 +59,12 @@ Form_main::Form_main(const QString& programFolder, Dialogs& dialogs, FailureRepo
     ui->DBGrid1->verticalHeader()->setMinimumWidth(14);
 
     m_receipts.setConnection(&m_connection);
-    m_pictureNumbers = std::make_unique<PictureFolderNumbers>(pictureFolder());
+    m_pictureNumbers = std::make_unique<PictureFolderNumbers>(pictureFolder(), [this] {
+        try {
+            m_pictureNumbers->current();
+        } catch (...) {
+        }
+    });
     // The search's copy, read while the program was idle, knows how many
     // receipts there are: the grid shows without the engine counting them.
     m_receipts.setKnownCount(schema::kReceipts, [this] { return m_receiptIndex.receiptCount(); });
@@ -247,7 +252,7 @@ void Form_main::BitBtn2Click()
     m_dataSource1->setShowing(true);
     refreshCategoryLists();
     ui->Image2->setPicture(m_startPicture);
-    if (!m_pictureNotices)
+    if (!m_pictureNumbers->watching())
         QTimer::singleShot(0, this, &Form_main::preparePictureNumbers);
 }
 
@@ -259,16 +264,6 @@ void Form_main::preparePictureNumbers()
         m_pictureNumbers->current();
     } catch (...) {
     }
-    const int notices = m_pictureNumbers->noticeDescriptor();
-    if (m_pictureNotices || notices < 0)
-        return;
-    m_pictureNotices = std::make_unique<QSocketNotifier>(qintptr(notices), QSocketNotifier::Read);
-    connect(m_pictureNotices.get(), &QSocketNotifier::activated, this, [this] {
-        try {
-            m_pictureNumbers->current();
-        } catch (...) {
-        }
-    });
 }
 
 void Form_main::BitBtn3Click()

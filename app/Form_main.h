@@ -8,7 +8,6 @@
 #include "store/RecordSet.h"
 
 #include <QImage>
-#include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -103,7 +102,6 @@ private:
     // entry page is shown they are read, and the folder's change notices
     // taken, while nothing else happens, so that filing finds them ready.
     std::unique_ptr<PictureFolderNumbers> m_pictureNumbers;
-    std::unique_ptr<QSocketNotifier> m_pictureNotices;
     // The result lines of the search page: a search over a million receipts
     // lists a million lines.
     ResultList m_results;

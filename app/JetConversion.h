@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/platform/Platform.h"
+
 #include <QByteArray>
 #include <QString>
 #include <chrono>
@@ -15,7 +17,8 @@ namespace qb {
 // store take the name pj.db. The Jet file is read, never written.
 
 // The converter executable, which sits beside the program.
-inline const QString kJetConverterName = QStringLiteral("tavrellquillbox-jetimport");
+inline const QString kJetConverterName =
+    platform::helperProgramName(QStringLiteral("tavrellquillbox-jetimport"));
 // The name the Jet file is kept under (a second one gets "-2", and so on).
 inline const QString kKeptJetName = QStringLiteral("pj.db.jet");
 // The lock beside pj.db under which a start puts its converted store in

@@ -1,5 +1,6 @@
 #include "picture/Decoders.h"
 #include "util/ProgramFolder.h"
+#include "util/platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -18,7 +19,7 @@ namespace {
 // already take one): a crash, a runaway conversion or a drawing that does
 // not end in time must cost one picture, not the program, and must not hold
 // up the window.
-const QString converterName = QStringLiteral("tavrellquillbox-emf2svg");
+const QString converterName = platform::helperProgramName(QStringLiteral("tavrellquillbox-emf2svg"));
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizers' build runs several times slower.
 constexpr int drawingTimeoutMs = 4000;
