@@ -90,16 +90,17 @@ int makeFolder(const QString& path);
 
 // Copies `from` to the new file `to`, bytes unchanged; an existing `to` is
 // never replaced (EEXIST). Returns 0 or the errno of the failure.
-// portable: errors come from Qt's file errors and are mapped to the nearest
-// errno (a full disk is ENOSPC, the rest EIO or EACCES).
+// portable: Qt's files, which carry no errno: the error is told from what
+// stands there (EEXIST, ENOENT, EACCES; ENOSPC when the disk has no room
+// left, else EIO).
 int copyToNewFile(const QString& from, const QString& to);
 
 // Moves the file `from` to `to` in one step, unless something stands at `to`
 // already: then nothing moves and EEXIST is returned. Returns 0 or the errno
 // of the failure. Both paths must lie on one file system.
-// portable: Qt's rename, which refuses an existing target; on a system where
-// Qt can only test for the target before moving, a file that appears there
-// in between may be replaced.
+// portable: a hard link and the removal of the first name (std::filesystem);
+// where the file system has no hard links, Qt's rename, which tests for the
+// target first: a file that appears there in between may be replaced.
 int moveWithoutReplacing(const QString& from, const QString& to);
 
 // Moves the file `from` to `to` in one step, replacing what stands at `to`.

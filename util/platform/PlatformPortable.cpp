@@ -44,20 +44,6 @@ int errnoOf(const std::error_code& error)
     return EIO;
 }
 
-// The errno nearest to Qt's file error.
-int errnoOf(const QFileDevice& file)
-{
-    switch (file.error()) {
-    case QFileDevice::NoError:
-        return 0;
-    case QFileDevice::ResourceError:
-        return ENOSPC;
-    case QFileDevice::PermissionsError:
-        return EACCES;
-    default:
-        return EIO;
-    }
-}
 } // namespace
 
 QByteArray executablePath()
@@ -125,30 +111,52 @@ int makeFolder(const QString& path)
 
 int copyToNewFile(const QString& from, const QString& to)
 {
+    // Qt's files carry no errno: the nearest one is told from what stands
+    // where the failure happened.
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
-        return QFileInfo::exists(from) ? errnoOf(in) : ENOENT;
+        return QFileInfo::exists(from) ? EACCES : ENOENT;
     QFile out(to);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return QFileInfo::exists(to) || QFileInfo(to).isSymLink() ? EEXIST : errnoOf(out);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (QFileInfo::exists(to) || QFileInfo(to).isSymLink())
+            return EEXIST;
+        return QFileInfo(QFileInfo(to).absolutePath()).isDir() ? EACCES : ENOENT;
+    }
+    const auto writeFailed = [&](qint64 left) {
+        std::error_code error;
+        const fs::space_info space = fs::space(fsPath(QFileInfo(to).absolutePath()), error);
+        return !error && space.available < std::uintmax_t(left) + 4096 ? ENOSPC : EIO;
+    };
     QByteArray buffer(1 << 16, Qt::Uninitialized);
     for (;;) {
         const qint64 got = in.read(buffer.data(), buffer.size());
         if (got == 0)
             break;
         if (got < 0)
-            return errnoOf(in) ? errnoOf(in) : EIO;
-        if (out.write(buffer.constData(), got) != got)
-            return errnoOf(out) ? errnoOf(out) : EIO;
+            return EIO;
+        if (out.write(buffer.constData(), got) != got || !out.flush())
+            return writeFailed(got);
     }
-    if (!out.flush())
-        return errnoOf(out) ? errnoOf(out) : EIO;
     out.close();
-    return errnoOf(out);
+    return out.error() == QFileDevice::NoError ? 0 : writeFailed(0);
 }
 
 int moveWithoutReplacing(const QString& from, const QString& to)
 {
+    // A hard link refuses a name that is taken, in one step; the first name
+    // is let go once the second stands.
+    std::error_code error;
+    fs::create_hard_link(fsPath(from), fsPath(to), error);
+    if (!error) {
+        fs::remove(fsPath(from), error);
+        return 0;
+    }
+    const int linkError = errnoOf(error);
+    if (linkError == EEXIST || linkError == ENOENT || linkError == EACCES || linkError == EROFS ||
+        linkError == ENOSPC)
+        return linkError;
+    // A file system without hard links: Qt's rename, which tests for the
+    // target first.
     if (QFileInfo::exists(to) || QFileInfo(to).isSymLink())
         return EEXIST;
     QFile file(from);
@@ -156,7 +164,7 @@ int moveWithoutReplacing(const QString& from, const QString& to)
         return 0;
     if (QFileInfo::exists(to) || QFileInfo(to).isSymLink())
         return EEXIST;
-    return QFileInfo::exists(from) ? EIO : ENOENT;
+    return linkError;
 }
 
 int moveReplacing(const QString& from, const QString& to)
@@ -193,8 +201,7 @@ std::optional<FileIdentity> fileIdentity(const QString& path)
 void forEachEntry(const QString& folder,
                   const std::function<void(std::string_view name, bool isFolder)>& visit)
 {
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System);
     for (const QFileInfo& entry : entries) {
         const QByteArray name = QFile::encodeName(entry.fileName());
         visit(std::string_view(name.constData(), size_t(name.size())), entry.isDir());
