@@ -45,7 +45,12 @@ EntryPage::EntryPage(Form_main& window, Ui::Form_main& ui, Dialogs& dialogs, Fai
     ui.DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     ui.DBGrid1->verticalHeader()->setMinimumWidth(14);
 
-    m_pictureNumbers = std::make_unique<PictureFolderNumbers>(pictureFolder());
+    m_pictureNumbers = std::make_unique<PictureFolderNumbers>(pictureFolder(), [this] {
+        try {
+            m_pictureNumbers->current();
+        } catch (...) {
+        }
+    });
     m_dataSource1 = std::make_unique<DataSource>(m_receipts);
     ui.DBGrid1->setModel(m_dataSource1.get());
     ui.DBGrid1->horizontalHeader()->setDefaultSectionSize(150);
@@ -149,7 +154,7 @@ void EntryPage::startShowingGrid()
 
 void EntryPage::preparePictureNumbersWhenIdle()
 {
-    if (!m_pictureNotices)
+    if (!m_pictureNumbers->watching())
         QTimer::singleShot(0, this, &EntryPage::preparePictureNumbers);
 }
 
@@ -161,16 +166,6 @@ void EntryPage::preparePictureNumbers()
         m_pictureNumbers->current();
     } catch (...) {
     }
-    const int notices = m_pictureNumbers->noticeDescriptor();
-    if (m_pictureNotices || notices < 0)
-        return;
-    m_pictureNotices = std::make_unique<QSocketNotifier>(qintptr(notices), QSocketNotifier::Read);
-    connect(m_pictureNotices.get(), &QSocketNotifier::activated, this, [this] {
-        try {
-            m_pictureNumbers->current();
-        } catch (...) {
-        }
-    });
 }
 
 void EntryPage::showPictureInPreview(const QString& path)

@@ -3,7 +3,6 @@
 #include "app/PictureFolderNumbers.h"
 
 #include <QObject>
-#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -85,7 +84,6 @@ private:
     // entry page is shown they are read, and the folder's change notices
     // taken, while nothing else happens, so that filing finds them ready.
     std::unique_ptr<PictureFolderNumbers> m_pictureNumbers;
-    std::unique_ptr<QSocketNotifier> m_pictureNotices;
     // The picture path that the last grid click built, and the receipt (its
     // id) it was built for.
     QString m_clickedPicturePath;

@@ -3,8 +3,8 @@
 #include "app/StoreBootstrap.h"
 #include "store/Schema.h"
 #include "util/FileClaim.h"
+#include "util/platform/Platform.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -13,12 +13,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace qb {
 
@@ -31,61 +25,24 @@ bool isJetFile(const QString& path)
            hasJetSignature(file.read(kJetSignatureBytes));
 }
 
-// What tells a file from another one put under its name, or from itself
-// written over: device, file number, size and time of the last write.
-struct FileIdentity
-{
-    long long device = 0;
-    long long node = 0;
-    long long size = 0;
-    long long written = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
+using FileIdentity = platform::FileIdentity;
 
 std::optional<FileIdentity> identityOf(const QString& path)
 {
-#ifdef Q_OS_UNIX
-    struct stat status;
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return std::nullopt;
-    return FileIdentity{static_cast<long long>(status.st_dev), static_cast<long long>(status.st_ino),
-                        static_cast<long long>(status.st_size), static_cast<long long>(status.st_mtime)};
-#else
-    const QFileInfo info(path);
-    if (!info.exists())
-        return std::nullopt;
-    return FileIdentity{0, 0, info.size(), info.lastModified().toMSecsSinceEpoch()};
-#endif
+    return platform::fileIdentity(path);
 }
 
 // Makes a finished file, or a new name in a folder, survive a power cut.
 void syncPath(const QString& path)
 {
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(path);
-#endif
+    platform::syncToDisk(path);
 }
 
 // Whether two names stand for one file: a hard link, not a symbolic link
 // to it, which would not keep the file once its name is taken.
 bool sameFile(const QString& a, const QString& b)
 {
-#ifdef Q_OS_UNIX
-    struct stat first, second;
-    return ::lstat(QFile::encodeName(a).constData(), &first) == 0 &&
-           ::lstat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
-#else
-    Q_UNUSED(a);
-    Q_UNUSED(b);
-    return false;
-#endif
+    return platform::sameFile(a, b);
 }
 
 // Gives the Jet file at `storePath` a second name of its own beside it and
@@ -102,14 +59,13 @@ QString keepJetFile(const QString& programFolder, const QString& storePath)
                 return kept;
             continue;
         }
-#ifdef Q_OS_UNIX
-        if (::link(QFile::encodeName(storePath).constData(), QFile::encodeName(kept).constData()) == 0) {
+        const int linked = platform::hardLink(storePath, kept);
+        if (linked == 0) {
             syncPath(programFolder);
             return kept;
         }
-        if (errno == EEXIST)
+        if (linked == EEXIST)
             continue;
-#endif
         // A file system without hard links gets a copy, made under a
         // temporary name first so that the kept name never holds half a file.
         const QString temporary = temporaryName(programFolder, kStoreTemporaryPrefix, kStoreTemporarySuffix);
@@ -259,8 +215,7 @@ JetConversion convertJetStore(const QString& programFolder, const QString& conve
     const QString kept = keepJetFile(programFolder, storePath);
     // Only with the Jet file safe under its second name does the new store
     // replace the first, in one step.
-    if (kept.isEmpty() || std::rename(QFile::encodeName(temporary).constData(),
-                                      QFile::encodeName(storePath).constData()) != 0) {
+    if (kept.isEmpty() || platform::moveReplacing(temporary, storePath) != 0) {
         removeTemporary(temporary);
         result.outcome = JetConversion::NotWritten;
         return result;

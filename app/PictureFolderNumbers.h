@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/NumberedPictureName.h"
+#include "util/platform/Platform.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -40,10 +41,10 @@ private:
 // The taken numbers of one picture folder, kept between filings: a listing
 // of a hundred thousand names costs tens of milliseconds, and the user files
 // one receipt after another. The system's change notices for the folder
-// (inotify) tell which names changed since; each is looked at again. When
-// the notices cannot tell (none could be had, more arrived than the system
-// keeps, the folder itself was moved or removed, or the path now leads to
-// another folder, as when it is a link pointed elsewhere), the folder is
+// (platform::FolderWatch) tell which names changed since; each is looked at
+// again. When the notices cannot tell (none could be had, more arrived than
+// the system keeps, the folder itself was moved or removed, or the path now
+// leads to another folder, as when it is a link pointed elsewhere), the folder is
 // listed anew.
 //
 // Only which number is the lowest free one rests on this: a name is always
@@ -51,30 +52,24 @@ private:
 class PictureFolderNumbers
 {
 public:
-    explicit PictureFolderNumbers(QString folder);
-    ~PictureFolderNumbers();
+    // `noticed`, if given, is called on the event loop when notices arrive
+    // (so that the program can take them while idle, with current()).
+    explicit PictureFolderNumbers(QString folder, std::function<void()> noticed = {});
     PictureFolderNumbers(const PictureFolderNumbers&) = delete;
     PictureFolderNumbers& operator=(const PictureFolderNumbers&) = delete;
 
     // The folder's taken numbers as they are now.
     const FolderNumbers& current();
-    // The descriptor that becomes readable when notices arrive (so that the
-    // program can take them while idle, with current()), or -1.
-    int noticeDescriptor() const { return m_notices; }
+    // Whether the numbers are kept by notices since the last current().
+    bool watching() const { return m_known; }
     // How many times the folder was listed (for tests and the bench).
     int listings() const { return m_listings; }
 
 private:
-    bool watch();
     bool readNotices(bool apply = true);
-    bool stillWatched() const;
-    void unwatch();
 
     QString m_folder;
-    int m_notices = -1;
-    int m_watch = -1;
-    // The folder watched (device and inode), as the path led when the watch began.
-    quint64 m_device = 0, m_inode = 0;
+    platform::FolderWatch m_watch;
     bool m_known = false;
     int m_listings = 0;
     FolderNumbers m_numbers;

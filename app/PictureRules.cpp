@@ -7,6 +7,7 @@
 #include "util/FilePaths.h"
 #include "util/PictureTypes.h"
 #include "util/Trim.h"
+#include "util/platform/Platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,11 +20,6 @@
 #include <string_view>
 #include <vector>
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 namespace qb {
 
 QString pictureFolderPath(const QString& programFolder)
@@ -34,17 +30,7 @@ QString pictureFolderPath(const QString& programFolder)
 namespace {
 bool syncFile(const QString& path)
 {
-#ifdef Q_OS_UNIX
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-#else
-    Q_UNUSED(path);
-    return true;
-#endif
+    return platform::syncToDisk(path);
 }
 } // namespace
 
@@ -101,46 +87,7 @@ namespace {
 // of the failure, so that a full disk is reported as one.
 int copyFileBytes(const QString& from, const QString& to)
 {
-#ifdef Q_OS_UNIX
-    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return errno;
-    const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (out < 0) {
-        const int error = errno;
-        ::close(in);
-        return error;
-    }
-    int error = 0;
-    std::vector<char> buffer(1 << 16);
-    while (error == 0) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno != EINTR)
-                error = errno;
-            continue;
-        }
-        for (ssize_t done = 0; done < got && error == 0;) {
-            const ssize_t put = ::write(out, buffer.data() + done, size_t(got - done));
-            if (put >= 0)
-                done += put;
-            else if (errno != EINTR)
-                error = errno;
-        }
-    }
-    ::close(in);
-    if (::close(out) != 0 && error == 0)
-        error = errno;
-    return error;
-#else
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::copy_file(fs::path(QFile::encodeName(from).toStdString()),
-                  fs::path(QFile::encodeName(to).toStdString()), error);
-    return error ? (error.value() ? error.value() : EIO) : 0;
-#endif
+    return platform::copyToNewFile(from, to);
 }
 } // namespace
 

@@ -7,12 +7,12 @@
 #include "store/RecordSet.h"
 #include "store/vorndata.h"
 #include "util/FileClaim.h"
+#include "util/platform/Platform.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <sys/stat.h>
 
 namespace qb {
 
@@ -99,8 +99,7 @@ void bootstrapStore(const QString& programFolder, Connection& connection, Record
     const QString pictureFolder = pictureFolderPath(programFolder);
     if (!QFileInfo(pictureFolder).isDir()) {
         // Another start of the program may make the folder at the same moment.
-        if (::mkdir(QFile::encodeName(pictureFolder).constData(), 0777) != 0) {
-            const int error = errno;
+        if (const int error = platform::makeFolder(pictureFolder)) {
             if (!(error == EEXIST && QFileInfo(pictureFolder).isDir()))
                 throw InOutError(InOutError::codeForErrno(error));
         }

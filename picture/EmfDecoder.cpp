@@ -1,6 +1,7 @@
 #include "picture/Decoders.h"
 #include "picture/EmfToSvgProtocol.h"
 #include "util/ProgramFolder.h"
+#include "util/platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/platform/Platform.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -16,7 +18,8 @@
 namespace qb::emf {
 
 // The converter executable, which sits beside the program.
-inline const QString kEmfConverterName = QStringLiteral("tavrellquillbox-emf2svg");
+inline const QString kEmfConverterName =
+    platform::helperProgramName(QStringLiteral("tavrellquillbox-emf2svg"));
 
 // The answer's header: width, then height.
 using AnswerSize = std::int32_t;

@@ -2,15 +2,12 @@
 
 #include "picture/Decoders.h"
 #include "util/PictureTypes.h"
+#include "util/platform/Platform.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
 #include <optional>
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
 
 namespace qb {
 
@@ -29,51 +26,30 @@ namespace {
 // beside the file for decoding it.
 constexpr qint64 maxFileBytes = 160LL * 1024 * 1024;
 
-#ifdef __linux__
-// A large file is read into memory of its own that may use huge pages:
-// filling a hundred megabytes page by page costs a good part of a second
-// on a busy machine, the same in 2 MB pages a few milliseconds.
-struct LargeBuffer
-{
-    void* data = MAP_FAILED;
-    size_t size = 0;
-    LargeBuffer() = default;
-    LargeBuffer(const LargeBuffer&) = delete;
-    LargeBuffer& operator=(const LargeBuffer&) = delete;
-    ~LargeBuffer()
-    {
-        if (data != MAP_FAILED)
-            munmap(data, size);
-    }
-};
+// A large file is read into memory of its own (platform::LargeMemory).
 constexpr qint64 largeFileBytes = 16LL * 1024 * 1024;
+using LargeBuffer = std::optional<platform::LargeMemory>;
 
 // The file's bytes in `buffer`, or nothing if that memory is not to be had
 // or the file grew while being read.
 std::optional<QByteArray> readLarge(QFile& file, LargeBuffer& buffer)
 {
-    buffer.size = size_t(file.size()) + 1; // one more, to notice growth
-    buffer.data = mmap(nullptr, buffer.size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (buffer.data == MAP_FAILED)
+    // One more byte, to notice growth.
+    const platform::LargeMemory& memory = buffer.emplace(size_t(file.size()) + 1);
+    if (!memory.data())
         return std::nullopt;
-    madvise(buffer.data, buffer.size, MADV_HUGEPAGE);
-    char* at = static_cast<char*>(buffer.data);
+    char* at = memory.data();
     size_t got = 0;
-    while (got < buffer.size) {
-        const qint64 n = file.read(at + got, qint64(buffer.size - got));
+    while (got < memory.size()) {
+        const qint64 n = file.read(at + got, qint64(memory.size() - got));
         if (n <= 0)
             break;
         got += size_t(n);
     }
-    if (got == buffer.size || !file.seek(0))
+    if (got == memory.size() || !file.seek(0))
         return std::nullopt;
     return QByteArray::fromRawData(at, qsizetype(got));
 }
-#else
-struct LargeBuffer
-{
-};
-#endif
 
 // The file's bytes; for a large file they may live in `buffer`, which must
 // outlive them.
@@ -95,14 +71,10 @@ QByteArray readPictureFile(const QString& path, LargeBuffer& buffer)
     };
     if (file.size() > maxFileBytes)
         throw tooLarge();
-#ifdef __linux__
     if (file.size() >= largeFileBytes) {
         if (auto bytes = readLarge(file, buffer); bytes && file.error() == QFileDevice::NoError)
             return *bytes;
     }
-#else
-    Q_UNUSED(buffer);
-#endif
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw PictureError(QStringLiteral("无法读取图片文件“%1”：%2").arg(path, file.errorString()));

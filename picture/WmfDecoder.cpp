@@ -7,6 +7,7 @@
 #include <QStringDecoder>
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <optional>
 #include <queue>
 #include <utility>
@@ -625,8 +626,8 @@ void Player::draw(const Record& r)
             break;
         const QPointF c = rect.center();
         // Angles in QPainter run counter-clockwise with y pointing down.
-        const double a0 = std::atan2(c.y() - start.y(), start.x() - c.x()) * 180 / M_PI;
-        double span = std::atan2(c.y() - end.y(), end.x() - c.x()) * 180 / M_PI - a0;
+        const double a0 = std::atan2(c.y() - start.y(), start.x() - c.x()) * 180 / std::numbers::pi;
+        double span = std::atan2(c.y() - end.y(), end.x() - c.x()) * 180 / std::numbers::pi - a0;
         if (span <= 0)
             span += 360;
         const int from = qRound(a0 * 16), length = qRound(span * 16);

@@ -6,6 +6,7 @@
 #include "picture/Decoders.h"
 #include "picture/EmfToSvg.h"
 #include "picture/EmfToSvgProtocol.h"
+#include "util/platform/Platform.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -17,22 +18,13 @@
 #include <string>
 #include <vector>
 
-#if defined(__unix__) && !defined(__SANITIZE_ADDRESS__)
-#include <sys/resource.h>
-#endif
-
 namespace {
 
 // A hostile file must not make the converter eat the machine: cap its
 // memory and processor time (the program stops waiting long before).
 void limitResources()
 {
-#if defined(__unix__) && !defined(__SANITIZE_ADDRESS__)
-    const rlimit memory{2048ul * 1024 * 1024, 2048ul * 1024 * 1024};
-    setrlimit(RLIMIT_AS, &memory);
-    const rlimit cpu{30, 30};
-    setrlimit(RLIMIT_CPU, &cpu);
-#endif
+    qb::platform::limitHelperProcess(30, 2048LL * 1024 * 1024, false);
 }
 
 int refuse(const char* why, int status = qb::emf::kRefused)

@@ -4,6 +4,7 @@
 #include "store/NewStore.h"
 #include "store/Schema.h"
 #include "store/Statement.h"
+#include "util/platform/Platform.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,10 +23,6 @@
 #include <vector>
 
 #include <mdbtools.h>
-
-#if defined(__unix__)
-#include <unistd.h>
-#endif
 
 namespace qb::jet {
 
@@ -64,62 +61,23 @@ std::uint32_t get32(const std::uint8_t* at)
            std::uint32_t(at[3]) << 24;
 }
 
-#if defined(__unix__)
 // libmdb reports what it could not read only as warnings on standard error
 // and goes on with what it has. Whatever it writes there while it reads the
 // table definitions is taken as a refusal of the file.
 class ReaderWarnings
 {
 public:
-    ReaderWarnings()
-    {
-        std::fflush(stderr);
-        m_file = std::tmpfile();
-        m_saved = m_file ? ::dup(STDERR_FILENO) : -1;
-        if (m_saved >= 0)
-            ::dup2(::fileno(m_file), STDERR_FILENO);
-    }
-    ~ReaderWarnings()
-    {
-        restore();
-        if (m_file)
-            std::fclose(m_file);
-    }
-    ReaderWarnings(const ReaderWarnings&) = delete;
-    ReaderWarnings& operator=(const ReaderWarnings&) = delete;
-
     // Throws with the first warning when libmdb gave any.
     void check()
     {
-        restore();
-        if (!m_file)
-            return;
-        std::rewind(m_file);
-        char line[256] = {};
-        if (std::fgets(line, sizeof line, m_file))
-            throw ImportError(std::string("the Jet reader warns: ") + line);
+        const std::string line = m_capture.firstLine();
+        if (!line.empty())
+            throw ImportError("the Jet reader warns: " + line);
     }
 
 private:
-    void restore()
-    {
-        if (m_saved < 0)
-            return;
-        std::fflush(stderr);
-        ::dup2(m_saved, STDERR_FILENO);
-        ::close(m_saved);
-        m_saved = -1;
-    }
-    std::FILE* m_file = nullptr;
-    int m_saved = -1;
+    platform::StandardErrorCapture m_capture;
 };
-#else
-class ReaderWarnings
-{
-public:
-    void check() {}
-};
-#endif
 
 // The pages of the file as libmdb gives them (it knows the encryption of an
 // encoded file). Every page number the file names is checked against the

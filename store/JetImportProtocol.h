@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/platform/Platform.h"
+
 #include <QString>
 
 // What passes between the Jet converter and the program that starts it. The
@@ -14,7 +16,8 @@
 namespace qb {
 
 // The converter executable, which sits beside the program.
-inline const QString kJetConverterName = QStringLiteral("tavrellquillbox-jetimport");
+inline const QString kJetConverterName =
+    platform::helperProgramName(QStringLiteral("tavrellquillbox-jetimport"));
 
 namespace jetimport {
 

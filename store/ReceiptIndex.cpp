@@ -12,9 +12,11 @@
 #include <QtGlobal>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <new>
 #include <sqlcipher/sqlite3.h>
+#include <string_view>
 
 namespace qb {
 
@@ -558,7 +560,8 @@ std::string_view ReceiptIndex::displayTitle(const Row& row) const
 
 bool ReceiptIndex::holds(const Row& row, const std::string& needle) const
 {
-    return memmem(m_folded.data() + row.start, row.end - row.start, needle.data(), needle.size()) != nullptr;
+    return std::string_view(m_folded.data() + row.start, row.end - row.start).find(needle) !=
+           std::string_view::npos;
 }
 
 void ReceiptIndex::appendLine(TextLines& lines, std::uint32_t position) const
@@ -647,13 +650,15 @@ FoundReceipts ReceiptIndex::find(const QString& category, const QString& text) c
     // The text alone: one pass over all folded texts, which lie in id order;
     // a match in bytes no row uses any more is passed over.
     const char* base = m_folded.data();
+    const char* const last = base + m_folded.size();
+    const std::boyer_moore_horspool_searcher finder(needle.begin(), needle.end());
     size_t from = 0;
     auto row = m_rows.begin();
     while (row != m_rows.end()) {
-        const void* hit = memmem(base + from, m_folded.size() - from, needle.data(), needle.size());
-        if (!hit)
+        const char* hit = std::search(base + from, last, finder);
+        if (hit == last)
             break;
-        const auto at = std::uint32_t(static_cast<const char*>(hit) - base);
+        const auto at = std::uint32_t(hit - base);
         row = std::upper_bound(row, m_rows.end(), at,
                                [](std::uint32_t offset, const Row& r) { return offset < r.start; });
         // `row` is now the first row that starts after the match.

@@ -4,34 +4,18 @@
 // here, in a process of its own, never in the program.
 #include "store/JetImport.h"
 #include "store/JetImportProtocol.h"
+#include "util/platform/Platform.h"
 
 #include <QFile>
 #include <cstdio>
 #include <exception>
 
-#if defined(__linux__)
-#include <csignal>
-#include <sys/prctl.h>
-#endif
-#if defined(__unix__) && !defined(__SANITIZE_ADDRESS__)
-#include <sys/resource.h>
-#endif
-
 int main(int argc, char** argv)
 {
-#if defined(__linux__)
     // A conversion whose program was killed stops with it; the next start
-    // converts again.
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-#endif
-#if defined(__unix__) && !defined(__SANITIZE_ADDRESS__)
-    const rlimit cpu{300, 300};
-    setrlimit(RLIMIT_CPU, &cpu);
-    // A sound conversion of 300,000 receipts needs under 20 MB; a damaged
-    // file must not take the machine's memory.
-    const rlimit memory{rlim_t(1) << 30, rlim_t(1) << 30};
-    setrlimit(RLIMIT_AS, &memory);
-#endif
+    // converts again. A sound conversion of 300,000 receipts needs under
+    // 20 MB; a damaged file must not take the machine's memory.
+    qb::platform::limitHelperProcess(300, 1LL << 30, true);
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s <jet file> <new store>\n", argv[0]);
         return qb::jetimport::kUsage;

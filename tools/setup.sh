@@ -2,8 +2,12 @@
 # Installs what is missing, builds, and then either runs the program or the tests.
 #   bash tools/setup.sh run    build and start the program (under Xvfb and openbox when there is no display)
 #   bash tools/setup.sh test   build and run every test, also in an address/undefined sanitizer build,
-#                              build the release type (the benchmarks'), then replay and run the
-#                              fuzz targets (tools/fuzz.sh)
+#                              build the release type (the benchmarks') with the portable platform
+#                              half and run the quick tests there, then replay and run the fuzz
+#                              targets (tools/fuzz.sh)
+#   bash tools/setup.sh test quick [portable]
+#                              one build, every test but the kill test and the real windows; with
+#                              "portable" the build uses the portable platform half (build-portable)
 #   bash tools/setup.sh install [FOLDER]
 #                              build a release and install it into FOLDER (default ~/TavrellQuillbox)
 #                              with a menu entry for the current user (tools/install.sh)
@@ -61,24 +65,31 @@ run)
     build/bin/TavrellQuillbox
     ;;
 test)
-    for dir in build build-asan; do
-        npm install --prefix "$dir/npm" --no-audit --no-fund --loglevel=error mdb-reader@3.2.0 >/dev/null
-    done
     if [ "${2:-}" = quick ]; then
         # The developer's loop: one build, every test but the kill test and
-        # the real windows.
-        cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQB_BENCH=OFF
-        cmake --build build -j"$jobs"
-        (cd build && ctest --output-on-failure -j"$jobs" -LE 'crash|realwindows')
+        # the real windows; "portable" builds the platform half of Qt and
+        # the standard library instead of Linux's.
+        dir=build platform=linux
+        [ "${3:-}" = portable ] && dir=build-portable platform=portable
+        npm install --prefix "$dir/npm" --no-audit --no-fund --loglevel=error mdb-reader@3.2.0 >/dev/null
+        cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQB_BENCH=OFF -DQB_PLATFORM="$platform"
+        cmake --build "$dir" -j"$jobs"
+        (cd "$dir" && ctest --output-on-failure -j"$jobs" -LE 'crash|realwindows')
         exit
     fi
+    for dir in build build-bench build-asan; do
+        npm install --prefix "$dir/npm" --no-audit --no-fund --loglevel=error mdb-reader@3.2.0 >/dev/null
+    done
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build build -j"$jobs"
     (cd build && ctest --output-on-failure -j"$jobs")
     # The benchmarks' build type, built whole once (tests and benchmarks
-    # included) so that every build type the README names stays buildable.
-    cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
+    # included) so that every build type the README names stays buildable,
+    # with the portable platform half, whose quick tests run here: so every
+    # fallback is compiled and tested on this machine too.
+    cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DQB_PLATFORM=portable
     cmake --build build-bench -j"$jobs"
+    (cd build-bench && ctest --output-on-failure -j"$jobs" -LE 'crash|realwindows')
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQB_SANITIZE=ON -DQB_BENCH=OFF
     cmake --build build-asan -j"$jobs"
     (cd build-asan && ctest --output-on-failure -j"$jobs")

@@ -1,5 +1,7 @@
 #include "util/FileClaim.h"
 
+#include "util/platform/Platform.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -10,39 +12,11 @@
 #include <cstring>
 #include <memory>
 
-#ifdef Q_OS_UNIX
-#include <dirent.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace qb {
 
 int moveWithoutReplacing(const QString& from, const QString& to)
 {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-#ifdef Q_OS_LINUX
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return errno;
-        // The file system cannot refuse to replace in a rename; a hard link can
-        // refuse, and the temporary name is let go once the link stands.
-#endif
-#ifdef Q_OS_UNIX
-    if (::link(source.constData(), target.constData()) != 0)
-        return errno;
-    ::unlink(source.constData());
-    return 0;
-#else
-    // QFile::rename never replaces an existing file.
-    if (QFile::exists(to))
-        return EEXIST;
-    return QFile::rename(from, to) ? 0 : EIO;
-#endif
+    return platform::moveWithoutReplacing(from, to);
 }
 
 QString temporaryName(const QString& folder, const QString& prefix, const QString& suffix)
@@ -66,41 +40,15 @@ bool writerMayRun(QStringView middle)
         return false;
     if (pid == QCoreApplication::applicationPid())
         return true;
-#ifdef Q_OS_UNIX
-    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
-#else
-    return true;
-#endif
+    // A process whose state cannot be told may run.
+    return platform::processState(pid) != platform::Liveness::Gone;
 }
 } // namespace
 
 void forEachEntry(const QString& folder,
                   const std::function<void(std::string_view name, bool isFolder)>& visit)
 {
-#ifdef Q_OS_UNIX
-    // Closed however the walk ends: `visit` may throw.
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(QFile::encodeName(folder).constData()),
-                                                  ::closedir);
-    if (!dir)
-        return;
-    const int dirFd = ::dirfd(dir.get());
-    while (const dirent* entry = ::readdir(dir.get())) {
-        bool isFolder = entry->d_type == DT_DIR;
-        // Links and file systems that do not type their entries need a look.
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat info;
-            isFolder = ::fstatat(dirFd, entry->d_name, &info, 0) == 0 && S_ISDIR(info.st_mode);
-        }
-        visit(std::string_view(entry->d_name), isFolder);
-    }
-#else
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QFileInfo& entry : entries) {
-        const QByteArray name = QFile::encodeName(entry.fileName());
-        visit(std::string_view(name.constData(), size_t(name.size())), entry.isDir());
-    }
-#endif
+    platform::forEachEntry(folder, visit);
 }
 
 namespace {

@@ -1,18 +1,15 @@
 #include "util/FilePaths.h"
 
+#include "util/platform/Platform.h"
+
 #include <QDir>
-#include <QFile>
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace qb {
 
 bool fileExists(const QString& path)
 {
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return false;
-    return !S_ISDIR(info.st_mode);
+    return platform::isNonFolder(path);
 }
 
 QString fileNamePart(const QString& path)

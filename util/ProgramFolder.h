@@ -15,7 +15,7 @@ QByteArray executablePath();
 // separator, as a path through which the program reaches its files. A folder
 // whose name survives the locale's decoding is given by that name. Any other
 // is opened once and reached through the process's own handle on it
-// ("/proc/<pid>/fd/<n>/"), so that no lossy decoding can send the store
+// (platform::folderByHandle), so that no lossy decoding can send the store
 // somewhere else; the handle stays open for the rest of the run.
 //
 // Empty when the folder cannot be determined or is not an existing folder:

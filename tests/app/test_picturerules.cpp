@@ -447,7 +447,9 @@ TEST(PictureFolderNumbersTest, KeptNumbersAlwaysEqualAFreshListing)
         ASSERT_TRUE(kept.current() == FolderNumbers::list(p.folder)) << "after step " << step;
     }
     // Listed again only when the folder itself moved: the notices carried the rest.
-    EXPECT_LT(kept.listings(), 60);
+    if (platform::kFolderWatch) {
+        EXPECT_LT(kept.listings(), 60);
+    }
 }
 
 // More notices than the system keeps: the folder is listed anew.
