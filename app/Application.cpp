@@ -1,11 +1,11 @@
 #include "app/Application.h"
 
 #include "app/Form_main.h"
-#include "app/JetConversion.h"
+#include "app/core/JetConversion.h"
 #include "login/Form_mm.h"
 #include "util/FailureReport.h"
-#include "util/MessageBoxDialogs.h"
 #include "util/ProgramFolder.h"
+#include "util/gui/MessageBoxDialogs.h"
 #include "util/vornDialogs.h"
 
 #include <QElapsedTimer>

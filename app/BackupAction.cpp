@@ -1,6 +1,6 @@
 #include "app/BackupAction.h"
 
-#include "app/StoreBackup.h"
+#include "app/core/StoreBackup.h"
 #include "store/Connection.h"
 #include "util/vornDialogs.h"
 

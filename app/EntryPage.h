@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PictureFolderNumbers.h"
+#include "app/core/PictureFolderNumbers.h"
 
 #include <QObject>
 #include <QString>

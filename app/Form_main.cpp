@@ -7,17 +7,17 @@
 #include "app/PictureViewerAttachment.h"
 #include "app/ReceiptExportActions.h"
 #include "app/SearchPage.h"
-#include "app/StoreBootstrap.h"
+#include "app/core/StoreBootstrap.h"
 #include "picture/PictureLoader.h"
 #include "store/FoldedText.h"
 #include "ui_Form_main.h"
 #include "util/FailureReport.h"
-#include "util/Fonts.h"
-#include "util/GuardedHandler.h"
 #include "util/Trim.h"
-#include "util/WindowPlacement.h"
+#include "util/gui/Fonts.h"
+#include "util/gui/GuardedHandler.h"
+#include "util/gui/WindowPlacement.h"
+#include "util/gui/vornwindows.h"
 #include "util/vornDialogs.h"
-#include "util/vornwindows.h"
 
 #include <QFile>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PictureRules.h"
+#include "app/core/PictureRules.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 

@@ -2,8 +2,8 @@
 
 #include "controls/ImageBox.h"
 #include "picture/PictureLoader.h"
-#include "util/BusyCursor.h"
 #include "util/FilePaths.h"
+#include "util/gui/BusyCursor.h"
 #include "util/vornDialogs.h"
 
 #include <QFileInfo>

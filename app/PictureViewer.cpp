@@ -3,7 +3,7 @@
 #include "picture/PictureLoader.h"
 #include "picture/ViewGeometry.h"
 #include "picture/ViewedPicture.h"
-#include "util/BusyCursor.h"
+#include "util/gui/BusyCursor.h"
 #include "util/vornDialogs.h"
 
 #include <QAbstractScrollArea>

@@ -1,12 +1,12 @@
 #include "app/ReceiptExportActions.h"
 
-#include "app/ExportNames.h"
 #include "app/Form_main.h"
-#include "app/ReceiptExport.h"
+#include "app/export/ExportNames.h"
+#include "app/export/ReceiptExport.h"
 #include "store/FoundReceipts.h"
-#include "util/GuardedHandler.h"
+#include "util/gui/GuardedHandler.h"
+#include "util/gui/vornwindows.h"
 #include "util/vornDialogs.h"
-#include "util/vornwindows.h"
 
 #include <QAction>
 #include <QComboBox>

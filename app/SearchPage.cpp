@@ -4,13 +4,13 @@
 
 #include "app/Form_main.h"
 #include "app/PictureDisplay.h"
-#include "app/ReceiptSearch.h"
+#include "app/core/ReceiptSearch.h"
 #include "store/Schema.h"
 #include "store/vorndata.h"
 #include "ui_Form_main.h"
 #include "util/FailureReport.h"
-#include "util/GuardedHandler.h"
 #include "util/Trim.h"
+#include "util/gui/GuardedHandler.h"
 
 namespace qb {
 

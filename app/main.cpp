@@ -1,10 +1,10 @@
 #include "app/Application.h"
-#include "app/ApplicationTitle.h"
+#include "app/core/ApplicationTitle.h"
 #include "util/FailureReport.h"
-#include "util/Fonts.h"
-#include "util/MessageBoxDialogs.h"
 #include "util/ProgramFolder.h"
-#include "util/QtTranslations.h"
+#include "util/gui/Fonts.h"
+#include "util/gui/MessageBoxDialogs.h"
+#include "util/gui/QtTranslations.h"
 
 #include <QFile>
 #include <QIcon>

@@ -1,6 +1,6 @@
 #include "login/Form_mm.h"
 
-#include "login/vornjiami.h"
+#include "login/codec/vornjiami.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
@@ -8,10 +8,10 @@
 #include "store/vorndata.h"
 #include "ui_Form_mm.h"
 #include "util/FailureReport.h"
-#include "util/Fonts.h"
-#include "util/GuardedHandler.h"
 #include "util/Trim.h"
-#include "util/WindowPlacement.h"
+#include "util/gui/Fonts.h"
+#include "util/gui/GuardedHandler.h"
+#include "util/gui/WindowPlacement.h"
 #include "util/vornDialogs.h"
 
 #include <QIcon>

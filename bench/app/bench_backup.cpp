@@ -8,8 +8,8 @@
 // Defaults: 100,000 receipts, 10,000 pictures of 300 KB, /tmp/tavrellquillbox-bench-backup.
 // The folder is built once per size and reused.
 
-#include "app/StoreBackup.h"
-#include "app/StoreBootstrap.h"
+#include "app/core/StoreBackup.h"
+#include "app/core/StoreBootstrap.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 

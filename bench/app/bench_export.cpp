@@ -6,7 +6,7 @@
 // (pictures, table, PDF), the PDF alone, and the scaled decode of one photo
 // for a page (the floor of a page). The goal: the export within 1.5 times
 // cp plus the PDF, and the peak memory under 300 MB whatever the count.
-#include "app/ReceiptExport.h"
+#include "app/export/ReceiptExport.h"
 #include "picture/PictureLoader.h"
 #include "store/Connection.h"
 #include "store/Schema.h"

@@ -16,7 +16,7 @@
 // one, run it under xvfb-run with QT_QPA_PLATFORM=xcb.
 
 #include "app/Form_main.h"
-#include "app/JetConversion.h"
+#include "app/core/JetConversion.h"
 #include "login/Form_mm.h"
 #include "store/Connection.h"
 #include "store/Schema.h"

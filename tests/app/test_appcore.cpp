@@ -1,5 +1,5 @@
-#include "app/ApplicationTitle.h"
-#include "app/StoreBootstrap.h"
+#include "app/core/ApplicationTitle.h"
+#include "app/core/StoreBootstrap.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"

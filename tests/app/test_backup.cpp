@@ -3,10 +3,10 @@
 
 #include "app/BackupAction.h"
 #include "app/Form_main.h"
-#include "app/StoreBackup.h"
-#include "app/StoreBootstrap.h"
+#include "app/core/StoreBackup.h"
+#include "app/core/StoreBootstrap.h"
 #include "login/Form_mm.h"
-#include "login/vornjiami.h"
+#include "login/codec/vornjiami.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 #include "tests/support/RecordingDialogs.h"

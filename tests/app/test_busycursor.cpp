@@ -2,7 +2,7 @@
 // window waits for the user, and gone afterwards.
 
 #include "tests/app/EntryFixture.h"
-#include "util/BusyCursor.h"
+#include "util/gui/BusyCursor.h"
 
 #include <QDialog>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "store/Schema.h"
 #include "tests/app/EntryFixture.h"
-#include "util/MessageBoxDialogs.h"
+#include "util/gui/MessageBoxDialogs.h"
 
 #include <QFile>
 #include <QFileDialog>

@@ -1,5 +1,5 @@
-#include "app/ExportNames.h"
-#include "app/ReceiptExport.h"
+#include "app/export/ExportNames.h"
+#include "app/export/ReceiptExport.h"
 #include "store/Statement.h"
 #include "tests/store/StoreFixture.h"
 

@@ -1,5 +1,5 @@
-#include "app/PictureFolderNumbers.h"
-#include "app/PictureRules.h"
+#include "app/core/PictureFolderNumbers.h"
+#include "app/core/PictureRules.h"
 #include "tests/store/StoreFixture.h"
 #include "tests/support/TempFolder.h"
 

@@ -1,4 +1,4 @@
-#include "app/ReceiptSearch.h"
+#include "app/core/ReceiptSearch.h"
 #include "store/ReceiptIndex.h"
 #include "store/StoreError.h"
 #include "tests/store/StoreFixture.h"

@@ -1,5 +1,5 @@
-#include "app/ExportNames.h"
-#include "app/ReceiptSearch.h"
+#include "app/core/ReceiptSearch.h"
+#include "app/export/ExportNames.h"
 #include "tests/app/EntryFixture.h"
 
 #include <QAction>

@@ -5,7 +5,7 @@
 // login with the initial password as a user would, and reports what it saw.
 
 #include "app/Application.h"
-#include "app/JetConversion.h"
+#include "app/core/JetConversion.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"

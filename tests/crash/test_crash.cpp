@@ -6,9 +6,9 @@
 // converts a store of the Jet (Access) format.
 
 #include "app/Form_main.h"
-#include "app/JetConversion.h"
-#include "app/PictureRules.h"
-#include "app/StoreBootstrap.h"
+#include "app/core/JetConversion.h"
+#include "app/core/PictureRules.h"
+#include "app/core/StoreBootstrap.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 #include "store/vorndata.h"

@@ -9,7 +9,7 @@
 // are shown, must stay as found whatever the copy goes through. Texts are any
 // bytes, as another program may store them, and may be long; numbers are the
 // engine's or the ends of the range, as another program may choose them.
-#include "app/ReceiptSearch.h"
+#include "app/core/ReceiptSearch.h"
 #include "store/Connection.h"
 #include "store/ReceiptIndex.h"
 #include "store/Schema.h"

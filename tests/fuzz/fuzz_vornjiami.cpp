@@ -1,7 +1,7 @@
 // The password codec against Qt's Base64: for texts of units up to U+00FF
 // encode() is standard Base64 and decode() gives the text back; above that
 // only the low byte counts; decode() takes any text and yields such units.
-#include "login/vornjiami.h"
+#include "login/codec/vornjiami.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 using namespace qb;

@@ -1,6 +1,6 @@
 #include "login/Form_mm.h"
 
-#include "login/vornjiami.h"
+#include "login/codec/vornjiami.h"
 #include "tests/store/StoreFixture.h"
 #include "tests/support/RecordingDialogs.h"
 #include "tests/support/Widgets.h"

@@ -1,4 +1,4 @@
-#include "login/vornjiami.h"
+#include "login/codec/vornjiami.h"
 
 #include <QByteArray>
 #include <QList>

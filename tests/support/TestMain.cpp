@@ -26,8 +26,8 @@ using TestApplication = QCoreApplication;
 #include <QGuiApplication>
 using TestApplication = QGuiApplication;
 #elif QB_TEST_QAPP == 2
-#include "util/Fonts.h"
-#include "util/QtTranslations.h"
+#include "util/gui/Fonts.h"
+#include "util/gui/QtTranslations.h"
 #include <QApplication>
 using TestApplication = QApplication;
 #else

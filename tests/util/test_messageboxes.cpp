@@ -1,5 +1,5 @@
 #include "tests/support/Printers.h"
-#include "util/MessageBoxDialogs.h"
+#include "util/gui/MessageBoxDialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

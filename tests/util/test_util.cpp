@@ -2,8 +2,8 @@
 #include "util/FailureReport.h"
 #include "util/FileClaim.h"
 #include "util/Trim.h"
+#include "util/gui/vornwindows.h"
 #include "util/vornstr.h"
-#include "util/vornwindows.h"
 
 #include <QDesktopServices>
 #include <QDir>

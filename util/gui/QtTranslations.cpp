@@ -1,4 +1,4 @@
-#include "util/QtTranslations.h"
+#include "util/gui/QtTranslations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "util/WindowPlacement.h"
+#include "util/gui/WindowPlacement.h"
 
 #include <QRect>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "app/ReceiptSearch.h"
+#include "app/core/ReceiptSearch.h"
 
 #include "store/Connection.h"
 #include "store/JetCompare.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "util/BusyCursor.h"
 #include "util/FailureReport.h"
+#include "util/gui/BusyCursor.h"
 
 #include <functional>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "util/vornwindows.h"
+#include "util/gui/vornwindows.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

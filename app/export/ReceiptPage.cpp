@@ -1,6 +1,6 @@
-#include "app/ReceiptPage.h"
+#include "app/export/ReceiptPage.h"
 
-#include "app/ReceiptSearch.h"
+#include "app/core/ReceiptSearch.h"
 #include "picture/PictureLoader.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NumberedPictureName.h"
+#include "app/core/NumberedPictureName.h"
 #include "util/platform/Platform.h"
 
 #include <QString>

@@ -1,4 +1,4 @@
-#include "app/PictureFolderNumbers.h"
+#include "app/core/PictureFolderNumbers.h"
 
 #include "util/FileClaim.h"
 

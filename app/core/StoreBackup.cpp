@@ -1,4 +1,4 @@
-#include "app/StoreBackup.h"
+#include "app/core/StoreBackup.h"
 
 #include "store/Schema.h"
 #include "util/FileClaim.h"

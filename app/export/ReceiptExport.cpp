@@ -1,7 +1,7 @@
-#include "app/ReceiptExport.h"
+#include "app/export/ReceiptExport.h"
 
-#include "app/ExportNames.h"
-#include "app/ReceiptPage.h"
+#include "app/export/ExportNames.h"
+#include "app/export/ReceiptPage.h"
 #include "util/FileClaim.h"
 
 #include <QDir>

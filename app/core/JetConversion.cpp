@@ -1,6 +1,6 @@
-#include "app/JetConversion.h"
+#include "app/core/JetConversion.h"
 
-#include "app/StoreBootstrap.h"
+#include "app/core/StoreBootstrap.h"
 #include "store/Schema.h"
 #include "util/FileClaim.h"
 #include "util/platform/Platform.h"

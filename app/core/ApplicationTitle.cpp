@@ -1,4 +1,4 @@
-#include "app/ApplicationTitle.h"
+#include "app/core/ApplicationTitle.h"
 
 namespace qb {
 

@@ -1,4 +1,4 @@
-#include "util/BusyCursor.h"
+#include "util/gui/BusyCursor.h"
 
 #include <QApplication>
 #include <QEvent>

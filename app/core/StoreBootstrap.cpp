@@ -1,6 +1,6 @@
-#include "app/StoreBootstrap.h"
+#include "app/core/StoreBootstrap.h"
 
-#include "app/PictureRules.h"
+#include "app/core/PictureRules.h"
 #include "store/Connection.h"
 #include "store/JetText.h"
 #include "store/NewStore.h"

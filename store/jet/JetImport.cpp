@@ -1,4 +1,4 @@
-#include "store/JetImport.h"
+#include "store/jet/JetImport.h"
 
 #include "store/Connection.h"
 #include "store/NewStore.h"

@@ -1,4 +1,4 @@
-#include "util/Fonts.h"
+#include "util/gui/Fonts.h"
 
 #include <QFont>
 #include <QStringList>

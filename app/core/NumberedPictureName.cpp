@@ -1,4 +1,4 @@
-#include "app/NumberedPictureName.h"
+#include "app/core/NumberedPictureName.h"
 
 #include <charconv>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "util/MessageBoxDialogs.h"
+#include "util/gui/MessageBoxDialogs.h"
 
 #include "util/PictureTypes.h"
 

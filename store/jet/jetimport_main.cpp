@@ -2,8 +2,8 @@
 // the program, which starts this once per conversion (store/JetImportProtocol.h
 // says how). The reader of Jet files is not safe on a damaged file, so it runs
 // here, in a process of its own, never in the program.
-#include "store/JetImport.h"
 #include "store/JetImportProtocol.h"
+#include "store/jet/JetImport.h"
 #include "util/platform/Platform.h"
 
 #include <QFile>

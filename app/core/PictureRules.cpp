@@ -1,6 +1,6 @@
-#include "app/PictureRules.h"
+#include "app/core/PictureRules.h"
 
-#include "app/PictureFolderNumbers.h"
+#include "app/core/PictureFolderNumbers.h"
 #include "store/PictureNames.h"
 #include "store/Schema.h"
 #include "util/FileClaim.h"

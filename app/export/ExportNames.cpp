@@ -1,4 +1,4 @@
-#include "app/ExportNames.h"
+#include "app/export/ExportNames.h"
 
 #include "picture/Decoders.h"
 #include "util/Trim.h"
